@@ -1,0 +1,13 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+constexpr int kMaxFoundDevices = 10;
+using DevicePathList = std::array<std::string, kMaxFoundDevices>;
+
+// Fills paths (may be null) with the device paths of present HID devices whose vendor and
+// product id match: hidraw nodes first (udev order), then virtual devices (by name). Returns
+// how many match, which may exceed the 10 stored.
+int EnumDevices(DevicePathList* paths, uint16_t vendorId, uint16_t productId);
