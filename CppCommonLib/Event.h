@@ -9,7 +9,7 @@ namespace ccm_util {
 // A waitable event with the semantics of a Win32 event object: manual-reset events stay
 // signalled until Reset(); auto-reset events release one waiter and reset themselves.
 class CEvent {
-public:
+  public:
     static constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
     explicit CEvent(bool manualReset, bool initiallySignalled = false)
@@ -24,7 +24,7 @@ public:
     // Waits up to timeoutMs (kInfinite: without limit). True when the event was signalled.
     bool Wait(uint32_t timeoutMs = kInfinite);
 
-private:
+  private:
     const bool m_manualReset;
     mutable std::mutex m_mutex;  // guards m_signalled
     std::condition_variable m_cond;

@@ -11,7 +11,9 @@ std::atomic<ILogSink*> g_sink{nullptr};
 std::mutex g_stderrMutex;  // keeps lines from different threads whole
 }  // namespace
 
-void SetLogSink(ILogSink* sink) { g_sink.store(sink); }
+void SetLogSink(ILogSink* sink) {
+    g_sink.store(sink);
+}
 
 std::string FunctionName(const char* prettyFunction) {
     std::string text(prettyFunction ? prettyFunction : "");
@@ -40,8 +42,7 @@ std::string FunctionName(const char* prettyFunction) {
     return text.substr(start);
 }
 
-void LogFormatted(const char* prettyFunction, const char* file, int line, const char* format,
-                  ...) {
+void LogFormatted(const char* prettyFunction, const char* file, int line, const char* format, ...) {
     char message[kMessageBufferSize];
     va_list args;
     va_start(args, format);

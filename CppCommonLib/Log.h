@@ -13,10 +13,10 @@ constexpr int kErrorLevel = 4;
 constexpr const char* kTag = "soui";
 
 class ILogSink {
-public:
+  public:
     virtual ~ILogSink() = default;
-    virtual void OnLog(int level, const char* tag, const char* message, const char* file,
-                       int line, const char* function) = 0;
+    virtual void OnLog(int level, const char* tag, const char* message, const char* file, int line,
+                       const char* function) = 0;
 };
 
 // Installs the sink that receives every line from now on; null restores stderr.
@@ -26,8 +26,8 @@ void SetLogSink(ILogSink* sink);
 // "bool CHidBase::Write(const uint8_t*, int)" -> "CHidBase::Write".
 std::string FunctionName(const char* prettyFunction);
 
-void LogFormatted(const char* prettyFunction, const char* file, int line, const char* format,
-                  ...) __attribute__((format(printf, 4, 5)));
+void LogFormatted(const char* prettyFunction, const char* file, int line, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
 
 }  // namespace diag
 

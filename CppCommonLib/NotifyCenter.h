@@ -16,7 +16,7 @@
 // thread; FireEventAsync may be called from any thread and delivers on the owning thread
 // later; FireEvent delivers at once and is for the owning thread only.
 class INotifyCenter {
-public:
+  public:
     using Handler = std::function<void(EventArgs&)>;
     virtual ~INotifyCenter() = default;
 
@@ -30,7 +30,7 @@ public:
 // Window-message sink: the stand-in for posting a private message to a window (1125 with
 // wParam 3/7 to the main window, ...). Any thread may post; delivery is the owner's business.
 class IMessageSink {
-public:
+  public:
     virtual ~IMessageSink() = default;
     virtual void PostMessage(uint32_t message, uint64_t wParam, int64_t lParam) = 0;
 };
@@ -38,7 +38,7 @@ public:
 // Core notification centre for tests and the command-line tool: events posted from other
 // threads wait in a queue until the owning thread pumps it.
 class CNotifyCenter : public INotifyCenter {
-public:
+  public:
     CNotifyCenter();
 
     int Subscribe(int eventId, const char* name, Handler handler) override;
@@ -51,7 +51,7 @@ public:
     // Waits up to timeoutMs for at least one queued event, then pumps.
     int PumpFor(uint32_t timeoutMs);
 
-private:
+  private:
     struct Subscription {
         int token;
         std::shared_ptr<Handler> handler;

@@ -9,7 +9,7 @@
 // Base of the program's worker threads. runningEvent is signalled while Run() executes;
 // stopEvent asks Run() to return. Derived classes poll or wait on StopEvent().
 class CThreadObject {
-public:
+  public:
     CThreadObject();
     virtual ~CThreadObject();
     CThreadObject(const CThreadObject&) = delete;
@@ -23,12 +23,12 @@ public:
     bool Stop(uint32_t timeoutMs);
     bool IsRunning() const { return m_runningEvent->IsSet(); }
 
-protected:
+  protected:
     virtual void Run() = 0;
     ccm_util::CEvent& StopEvent() { return *m_stopEvent; }
     ccm_util::CEvent& RunningEvent() { return *m_runningEvent; }
 
-private:
+  private:
     // Shared with the thread entry so a detached thread never touches freed events.
     std::shared_ptr<ccm_util::CEvent> m_runningEvent;
     std::shared_ptr<ccm_util::CEvent> m_stopEvent;

@@ -11,14 +11,15 @@
 // part of the program that fires the event; they are copies, never pointers into another
 // thread's buffers.
 class EventArgs {
-public:
-    EventArgs(int id, const char* name, const void* sender) : m_id(id), m_name(name), m_sender(sender) {}
+  public:
+    EventArgs(int id, const char* name, const void* sender)
+        : m_id(id), m_name(name), m_sender(sender) {}
     virtual ~EventArgs() = default;
     int Id() const { return m_id; }
     const char* Name() const { return m_name; }
     const void* Sender() const { return m_sender; }
 
-private:
+  private:
     int m_id;
     const char* m_name;
     const void* m_sender;
@@ -26,15 +27,15 @@ private:
 
 template <int kEventId>
 class TypedEvent : public EventArgs {
-public:
+  public:
     static constexpr int kId = kEventId;
     TypedEvent(const char* name, const void* sender) : EventArgs(kEventId, name, sender) {}
 };
 
-#define LW52_DECLARE_EVENT(Class, IdValue, NameText)                                 \
-    class Class : public TypedEvent<IdValue> {                                         \
-    public:                                                                            \
-        static constexpr const char* kName = NameText;                                 \
+#define LW52_DECLARE_EVENT(Class, IdValue, NameText)   \
+    class Class : public TypedEvent<IdValue> {         \
+      public:                                          \
+        static constexpr const char* kName = NameText; \
         explicit Class(const void* sender = nullptr) : TypedEvent(kName, sender) {}
 
 // A 64-byte device frame carried by value.
@@ -42,45 +43,61 @@ using FrameBytes = std::array<uint8_t, 64>;
 using ParamPairs = std::vector<std::pair<int32_t, int32_t>>;
 
 LW52_DECLARE_EVENT(EventRecvData, 10030001, "on_recv_data")
-    FrameBytes frame{};
-};
+FrameBytes frame{};
+}
+;
 LW52_DECLARE_EVENT(EventParamChanged, 10030002, "on_param_changed")
-    ParamPairs pairs;
-};
+ParamPairs pairs;
+}
+;
 LW52_DECLARE_EVENT(EventCloudSoundFileReady, 10030003, "on_cloud_sound_ready")
-};
+}
+;
 LW52_DECLARE_EVENT(EventPlaybackMsg, 10030004, "on_event_playback_msg")
-};
+}
+;
 LW52_DECLARE_EVENT(EventThreadCloudSoundFinishEvent, 10030005, "on_cloud_sound_finish")
-};
+}
+;
 LW52_DECLARE_EVENT(EventThreadCloudEffectFinishEvent, 10030006, "on_cloud_effect_finish")
-};
+}
+;
 LW52_DECLARE_EVENT(EventCommonThreadFinishEvent, 10030007, "on_thread_finish")
-};
+}
+;
 LW52_DECLARE_EVENT(EventDeviceChanged, 10030008, "on_device_changed")
-};
+}
+;
 // 10030009 has a name only; the effects page registers it.
 constexpr int kEventUpgradeFirmwareId = 10030009;
 constexpr const char* kEventUpgradeFirmwareName = "on_upgrade_firmware";
 LW52_DECLARE_EVENT(EventDecoderFinsh, 10030011, "on_event_decoder_staus")
-};
+}
+;
 LW52_DECLARE_EVENT(EventVolumeChange, 10030012, "on_event_volumechange")
-};
+}
+;
 LW52_DECLARE_EVENT(EventDoSendData, 10030013, "on_event_dosenddata")
-};
+}
+;
 LW52_DECLARE_EVENT(EventClearPresetBtnStatu, 10030014, "on_event_dosenddata")
-};
+}
+;
 LW52_DECLARE_EVENT(EventLoadAudioFileFinsh, 10030015, "on_event_dosenddata")
-};
+}
+;
 LW52_DECLARE_EVENT(EventVolumeRecvData, 10030016, "on_event_eventvolumerecvdata")
-    FrameBytes frame{};
-};
+FrameBytes frame{};
+}
+;
 LW52_DECLARE_EVENT(EventForbidNoiseReductionLevelParam, 10030017,
                    "on_event_forbidnoisereductionlevelparam")
-    int32_t value = 0;
-};
+int32_t value = 0;
+}
+;
 LW52_DECLARE_EVENT(EventForbidOpreateWindow, 10030018, "on_event_forbidoperatewindow")
-};
+}
+;
 
 #undef LW52_DECLARE_EVENT
 

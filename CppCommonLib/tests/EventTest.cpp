@@ -1,8 +1,8 @@
-#include "Event.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
+
+#include "Event.h"
 
 using ccm_util::CEvent;
 

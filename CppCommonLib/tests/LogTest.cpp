@@ -1,8 +1,8 @@
-#include "Log.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "Log.h"
 
 namespace {
 struct CaptureSink : diag::ILogSink {
@@ -27,7 +27,8 @@ TEST(LogTest, FunctionNameDropsReturnTypeAndParameters) {
     } cases[] = {
         {"bool CHidBase::Write(const uint8_t*, int)", "CHidBase::Write"},
         {"virtual void CDeviceManager::RecvThreadProc()", "CDeviceManager::RecvThreadProc"},
-        {"static int ns::Foo<std::pair<int, int> >::Bar(int)", "ns::Foo<std::pair<int, int> >::Bar"},
+        {"static int ns::Foo<std::pair<int, int> >::Bar(int)",
+         "ns::Foo<std::pair<int, int> >::Bar"},
         {"main", "main"},
     };
     for (const auto& c : cases) EXPECT_EQ(diag::FunctionName(c.pretty), c.expected) << c.pretty;

@@ -1,10 +1,10 @@
-#include "NotifyCenter.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
 #include <thread>
 #include <vector>
+
+#include "NotifyCenter.h"
 
 TEST(NotifyCenterTest, EventTableHasUniqueIdsInOrder) {
     const auto& events = AllUiEvents();
@@ -22,11 +22,12 @@ TEST(NotifyCenterTest, AsyncEventsFromWorkersArriveOnThePumpingThreadOnly) {
     CNotifyCenter center;
     const auto owner = std::this_thread::get_id();
     std::vector<int> values;
-    center.Subscribe(EventForbidNoiseReductionLevelParam::kId,
-                     EventForbidNoiseReductionLevelParam::kName, [&](EventArgs& e) {
-                         EXPECT_EQ(std::this_thread::get_id(), owner);
-                         values.push_back(static_cast<EventForbidNoiseReductionLevelParam&>(e).value);
-                     });
+    center.Subscribe(
+        EventForbidNoiseReductionLevelParam::kId, EventForbidNoiseReductionLevelParam::kName,
+        [&](EventArgs& e) {
+            EXPECT_EQ(std::this_thread::get_id(), owner);
+            values.push_back(static_cast<EventForbidNoiseReductionLevelParam&>(e).value);
+        });
     std::vector<std::thread> workers;
     for (int i = 0; i < 4; ++i)
         workers.emplace_back([&, i] {
@@ -69,7 +70,8 @@ TEST(NotifyCenterTest, UnsubscribingDuringDeliveryStopsLaterHandlers) {
 TEST(NotifyCenterTest, PumpForWaitsForAWorkerEvent) {
     CNotifyCenter center;
     int seen = 0;
-    center.Subscribe(EventDeviceChanged::kId, EventDeviceChanged::kName, [&](EventArgs&) { ++seen; });
+    center.Subscribe(EventDeviceChanged::kId, EventDeviceChanged::kName,
+                     [&](EventArgs&) { ++seen; });
     std::thread worker([&] { center.FireEventAsync(std::make_shared<EventDeviceChanged>()); });
     while (seen == 0) center.PumpFor(1000);
     worker.join();

@@ -1,6 +1,6 @@
-#include "TextUtil.h"
-
 #include <gtest/gtest.h>
+
+#include "TextUtil.h"
 
 TEST(TextUtilTest, RoundTripsChineseAndSurrogatePairs) {
     const std::string utf8 = "林雾LW52 聊天 \xF0\x9F\x8E\xA4";  // ends with U+1F3A4
@@ -11,9 +11,11 @@ TEST(TextUtilTest, RoundTripsChineseAndSurrogatePairs) {
 }
 
 TEST(TextUtilTest, MalformedInputBecomesReplacementCharacters) {
-    EXPECT_EQ(text::Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
-    EXPECT_EQ(text::Utf8ToUtf16("\xE6\x9E"), u"\uFFFD\uFFFD");      // truncated sequence
-    EXPECT_EQ(text::Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");      // overlong '/'
+    EXPECT_EQ(text::Utf8ToUtf16("a\xFF"
+                                "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(text::Utf8ToUtf16("\xE6\x9E"), u"\uFFFD\uFFFD");  // truncated sequence
+    EXPECT_EQ(text::Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");  // overlong '/'
     EXPECT_EQ(text::Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");  // lone surrogate
 }
 

@@ -1,16 +1,16 @@
-#include "ThreadObject.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 
+#include "ThreadObject.h"
+
 namespace {
 class Worker : public CThreadObject {
-public:
+  public:
     ~Worker() override { Stop(1000); }
     std::atomic<int> runs{0};
 
-protected:
+  protected:
     void Run() override {
         ++runs;
         StopEvent().Wait();  // runs until asked to stop

@@ -6,7 +6,9 @@
 
 CDataRecvThread::CDataRecvThread() = default;
 
-CDataRecvThread::~CDataRecvThread() { StopThread(); }
+CDataRecvThread::~CDataRecvThread() {
+    StopThread();
+}
 
 bool CDataRecvThread::Start(ICommDeviceMgmt* manager) {
     if (IsRunning() || !manager) return false;

@@ -10,7 +10,7 @@ class ICommDeviceMgmt;
 // The device manager's receive thread: lives as long as the manager and runs one receive
 // loop (RecvThreadProc) per attachment, waiting on goEvent in between.
 class CDataRecvThread : public CThreadObject {
-public:
+  public:
     CDataRecvThread();
     ~CDataRecvThread() override;
 
@@ -19,10 +19,10 @@ public:
     // Lets the thread run a new receive loop once the previous one has returned.
     void OnConnectDevice();
 
-protected:
+  protected:
     void Run() override;
 
-private:
+  private:
     std::atomic<bool> m_loopEnabled{false};
     ccm_util::CEvent m_goEvent{false, false};
     ccm_util::CEvent m_procDone{false, true};

@@ -64,8 +64,7 @@ void CDeviceManager::DetachDevice() {
     m_running = false;
     if (device) device->AbortRead();  // wakes the blocked read
     m_replyArrived.Set();             // and a request waiting for its reply
-    if (device && !m_loopExited.Wait(3000))
-        QV_LOG("receive loop did not end within 3000 ms");
+    if (device && !m_loopExited.Wait(3000)) QV_LOG("receive loop did not end within 3000 ms");
 
     // A request in flight stops at its next check of m_running; wait for it to let go.
     std::lock_guard<std::mutex> requestGuard(m_requestMutex);

@@ -13,7 +13,7 @@
 // Request/reply link: one request outstanding at a time, its reply matched by command byte
 // (request + 1) on the receive thread; everything else the card sends goes to the protocol.
 class CDeviceManager : public ICommDeviceMgmt {
-public:
+  public:
     CDeviceManager();
     ~CDeviceManager() override;
     CDeviceManager(const CDeviceManager&) = delete;
@@ -31,7 +31,7 @@ public:
 
     uint32_t IdleTimeout() const { return m_idleTimeout.load(); }
 
-private:
+  private:
     void ClearWaiting();
 
     std::unique_ptr<CDataRecvThread> m_recvThread;

@@ -29,12 +29,14 @@ constexpr uint8_t MSG_LEVELS = 0x1F;
 constexpr uint8_t MSG_DEVICE_CHANGE = 0x9E;
 constexpr uint8_t ACK_DEVICE_CHANGE = 0x9F;
 
-constexpr uint8_t kFlagReplyOk = 0xFF;        // byte 3 of an accepted reply
-constexpr uint8_t kAckStatusOk = 0xFF;        // 0x9F status: frame valid
+constexpr uint8_t kFlagReplyOk = 0xFF;  // byte 3 of an accepted reply
+constexpr uint8_t kAckStatusOk = 0xFF;  // 0x9F status: frame valid
 constexpr uint8_t kAckStatusBadChecksum = 0x03;
 constexpr uint8_t kAckStatusBadFlag = 0xA0;
 
-constexpr uint8_t ReplyCode(uint8_t request) { return static_cast<uint8_t>(request + 1); }
+constexpr uint8_t ReplyCode(uint8_t request) {
+    return static_cast<uint8_t>(request + 1);
+}
 
 // Device type byte (14) of the device information reply.
 enum DeviceType : uint8_t {

@@ -7,7 +7,7 @@ class ICommProtocol;
 
 // The request/reply link over a transport device.
 class ICommDeviceMgmt {
-public:
+  public:
     virtual ~ICommDeviceMgmt() = default;
     virtual bool IsConnected() = 0;
     virtual bool AttachDevice(ICommunicateDevice* device, ICommProtocol* protocol) = 0;

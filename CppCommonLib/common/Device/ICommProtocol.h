@@ -7,7 +7,7 @@ class ICommDeviceMgmt;
 // The protocol object the device manager calls around every transfer. Frames are 64-byte
 // buffers of which the first GetPacketSize() bytes travel.
 class ICommProtocol {
-public:
+  public:
     virtual ~ICommProtocol() = default;
     virtual bool CheckReply(const uint8_t* reply, uint8_t expectedCmd) = 0;
     virtual void SetChecksum(uint8_t* frame) = 0;

@@ -5,7 +5,7 @@
 
 // A transport device: moves fixed-size reports, knows nothing of the command protocol.
 class ICommunicateDevice {
-public:
+  public:
     virtual ~ICommunicateDevice() = default;
     virtual bool IsOpen() = 0;
     virtual bool OpenDevice() = 0;

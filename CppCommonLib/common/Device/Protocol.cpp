@@ -24,4 +24,6 @@ bool CProtocol::CheckReply(const uint8_t* reply, uint8_t expectedCmd) {
     return true;
 }
 
-void CProtocol::SetChecksum(uint8_t* frame) { lw52::StampChecksum(frame, GetPacketSize()); }
+void CProtocol::SetChecksum(uint8_t* frame) {
+    lw52::StampChecksum(frame, GetPacketSize());
+}

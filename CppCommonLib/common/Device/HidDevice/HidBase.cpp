@@ -29,9 +29,13 @@ void CloseFd(std::atomic<int>& fd) {
 CHidBase::CHidBase(const std::string& devicePath)
     : m_devicePath(devicePath.substr(0, kMaxPathChars)) {}
 
-CHidBase::~CHidBase() { CloseDevice(); }
+CHidBase::~CHidBase() {
+    CloseDevice();
+}
 
-bool CHidBase::IsOpen() { return m_writeFd.load() >= 0 && m_readFd.load() >= 0; }
+bool CHidBase::IsOpen() {
+    return m_writeFd.load() >= 0 && m_readFd.load() >= 0;
+}
 
 std::string CHidBase::LastOpenError() const {
     std::lock_guard<std::mutex> guard(m_errorMutex);

@@ -12,7 +12,7 @@
 // descriptor; both include the report id byte. Reads wait in poll() on the device and an
 // eventfd that AbortRead signals.
 class CHidBase : public ICommunicateDevice {
-public:
+  public:
     static constexpr size_t kMaxPathChars = 259;
     static constexpr int kBufferSize = 128;
 
@@ -36,7 +36,7 @@ public:
     // True when the last OpenDevice failed because another program holds the device.
     bool LastOpenWasBusy() const { return m_lastOpenBusy; }
 
-private:
+  private:
     bool OpenHidraw(std::string& error);
     bool OpenVirtual(std::string& error);
     bool ApplyDescriptor(const uint8_t* descriptor, size_t size, std::string& error);

@@ -32,7 +32,9 @@ bool CHidDeviceBuilder::OpenFirstFound() {
     return ConnectPath(m_foundPaths[0]);
 }
 
-bool CHidDeviceBuilder::OpenPath(const std::string& path) { return ConnectPath(path); }
+bool CHidDeviceBuilder::OpenPath(const std::string& path) {
+    return ConnectPath(path);
+}
 
 void CHidDeviceBuilder::ReleaseDevice() {
     if (m_deviceManager && m_device && m_deviceManager->GetDevice() == m_device.get())

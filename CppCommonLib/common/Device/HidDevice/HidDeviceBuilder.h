@@ -13,7 +13,7 @@ class ICommProtocol;
 // Ties one transport object, the device manager and the protocol together and remembers
 // which device path is in use.
 class CHidDeviceBuilder {
-public:
+  public:
     CHidDeviceBuilder();
     virtual ~CHidDeviceBuilder();
     CHidDeviceBuilder(const CHidDeviceBuilder&) = delete;
@@ -36,7 +36,7 @@ public:
     const std::string& LastError() const { return m_lastError; }
     bool LastErrorWasBusy() const { return m_lastErrorBusy; }
 
-private:
+  private:
     bool ConnectPath(const std::string& path);
     void ReleaseDevice();
 

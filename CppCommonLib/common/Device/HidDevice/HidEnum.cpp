@@ -36,7 +36,8 @@ std::vector<std::string> MatchingHidrawNodes(uint16_t vendorId, uint16_t product
         udev_enumerate_scan_devices(enumerate) >= 0) {
         udev_list_entry* entry;
         udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate)) {
-            udev_device* dev = udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
+            udev_device* dev =
+                udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
             if (!dev) continue;
             const char* node = udev_device_get_devnode(dev);
             uint16_t vid = 0, pid = 0;

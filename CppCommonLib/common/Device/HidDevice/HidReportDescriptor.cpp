@@ -33,7 +33,8 @@ bool ParseHidReportDescriptor(const uint8_t* data, size_t size, HidReportLengths
         const size_t dataLen = (prefix & 0x03) == 3 ? 4 : (prefix & 0x03);
         if (pos + 1 + dataLen > size) return false;
         uint32_t value = 0;
-        for (size_t i = 0; i < dataLen; ++i) value |= static_cast<uint32_t>(data[pos + 1 + i]) << (8 * i);
+        for (size_t i = 0; i < dataLen; ++i)
+            value |= static_cast<uint32_t>(data[pos + 1 + i]) << (8 * i);
         const uint8_t type = (prefix >> 2) & 0x03;  // 0 main, 1 global, 2 local
         const uint8_t tag = (prefix >> 4) & 0x0F;
         pos += 1 + dataLen;
@@ -48,19 +49,26 @@ bool ParseHidReportDescriptor(const uint8_t* data, size_t size, HidReportLengths
                     static_cast<uint64_t>(global.reportSize) * global.reportCount;
         } else if (type == 1) {
             switch (tag) {
-                case 0x7: global.reportSize = value; break;
-                case 0x9: global.reportCount = value; break;
+                case 0x7:
+                    global.reportSize = value;
+                    break;
+                case 0x9:
+                    global.reportCount = value;
+                    break;
                 case 0x8:
                     global.reportId = value;
                     usesReportIds = true;
                     break;
-                case 0xA: stack.push_back(global); break;
+                case 0xA:
+                    stack.push_back(global);
+                    break;
                 case 0xB:
                     if (stack.empty()) return false;
                     global = stack.back();
                     stack.pop_back();
                     break;
-                default: break;
+                default:
+                    break;
             }
         }
     }

@@ -28,7 +28,9 @@ void CQvAudioProtocol::SetNotifyCenter(INotifyCenter* center, const void* sender
     m_notifyCenter = center;
 }
 
-void CQvAudioProtocol::SetMessageSink(IMessageSink* sink) { m_messageSink = sink; }
+void CQvAudioProtocol::SetMessageSink(IMessageSink* sink) {
+    m_messageSink = sink;
+}
 
 void CQvAudioProtocol::SetDeviceManager(ICommDeviceMgmt* manager) {
     m_manager = manager;
@@ -40,7 +42,9 @@ void CQvAudioProtocol::SetDeviceManager(ICommDeviceMgmt* manager) {
     manager->SendAndReceive(request, reply, kAttempts, kConnectTimeoutMs);
 }
 
-void CQvAudioProtocol::ResetDeviceManager() { m_manager = nullptr; }
+void CQvAudioProtocol::ResetDeviceManager() {
+    m_manager = nullptr;
+}
 
 void CQvAudioProtocol::PostEvent(const uint8_t* frame) {
     INotifyCenter* center = m_notifyCenter.load();

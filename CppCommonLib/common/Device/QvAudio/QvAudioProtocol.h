@@ -24,7 +24,7 @@ using Frame64 = std::array<uint8_t, 64>;
 // request on attachment, device information and frame lists sent in order, synchronously or
 // on the sender thread with progress messages.
 class CQvAudioProtocol : public CProtocol {
-public:
+  public:
     CQvAudioProtocol();
     ~CQvAudioProtocol() override;
 
@@ -49,7 +49,7 @@ public:
 
     std::atomic<bool> soundTransferActive{false};
 
-private:
+  private:
     void SenderThreadProc();
     void PostEvent(const uint8_t* frame);
     void PostTransferMessage(uint64_t wParam, int64_t lParam);

@@ -1,8 +1,8 @@
-#include "Checksum.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
+
+#include "Checksum.h"
 
 TEST(ChecksumTest, KnownVectors) {
     const uint8_t abc[] = {'a', 'b', 'c'};
@@ -19,7 +19,8 @@ TEST(ChecksumTest, TableIsLinearOverXorAndMatchesItsBasis) {
     for (int bit = 0; bit < 8; ++bit) EXPECT_EQ(lw52::kChecksumTable[1 << bit], basis[bit]);
     for (int a = 0; a < 256; ++a)
         for (int b = 0; b < 256; ++b)
-            ASSERT_EQ(lw52::kChecksumTable[a ^ b], lw52::kChecksumTable[a] ^ lw52::kChecksumTable[b])
+            ASSERT_EQ(lw52::kChecksumTable[a ^ b],
+                      lw52::kChecksumTable[a] ^ lw52::kChecksumTable[b])
                 << a << "," << b;
 }
 

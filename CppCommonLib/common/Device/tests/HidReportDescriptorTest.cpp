@@ -1,6 +1,6 @@
-#include "HidReportDescriptor.h"
-
 #include <gtest/gtest.h>
+
+#include "HidReportDescriptor.h"
 
 TEST(HidReportDescriptorTest, VendorDescriptorRoundTrips) {
     struct Case {
@@ -38,8 +38,8 @@ TEST(HidReportDescriptorTest, ReportIdsPushPopAndBitFields) {
 
 TEST(HidReportDescriptorTest, MalformedDescriptorsAreRefused) {
     const uint8_t truncated[] = {0x06, 0x00};       // 2-byte item cut short
-    const uint8_t badPop[] = {0xB4};                 // pop without push
-    const uint8_t longItem[] = {0xFE, 0x05, 0x00};   // long item missing its data
+    const uint8_t badPop[] = {0xB4};                // pop without push
+    const uint8_t longItem[] = {0xFE, 0x05, 0x00};  // long item missing its data
     HidReportLengths lengths;
     EXPECT_FALSE(ParseHidReportDescriptor(truncated, sizeof truncated, lengths));
     EXPECT_FALSE(ParseHidReportDescriptor(badPop, sizeof badPop, lengths));

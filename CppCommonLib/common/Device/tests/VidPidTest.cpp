@@ -1,6 +1,6 @@
-#include "VirtualHid.h"
-
 #include <gtest/gtest.h>
+
+#include "VirtualHid.h"
 
 TEST(VidPidTest, ParsesDevicePaths) {
     struct Case {
