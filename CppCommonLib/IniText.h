@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ini {
+
+// One private-profile text, read line by line in the file's own code units: char for 8-bit
+// files, char16_t for UTF-16 ones. Working on the units as stored (instead of converting the
+// whole file) keeps every line we do not touch byte for byte, even text that is not valid
+// UTF-8 or UTF-16.
+//
+// Names match without regard to ASCII case and with surrounding blanks ignored; the first
+// matching section, and the first matching key inside it, wins. Lines starting with ';' are
+// comments. The text passed to the constructor must outlive the object.
+template <class Ch>
+class Text {
+  public:
+    using CharType = Ch;
+    using View = std::basic_string_view<Ch>;
+    using String = std::basic_string<Ch>;
+
+    explicit Text(View text);
+
+    // The trimmed value as stored, quotes included; nullopt when the key is missing.
+    std::optional<View> Find(View section, View key) const;
+    std::vector<View> SectionNames() const;
+    std::vector<View> KeyNames(View section) const;
+
+    // Each edit returns the whole new text, or nullopt when the text would stay the same.
+    // New lines end with CRLF as on Windows; all other lines keep their bytes.
+    std::optional<String> SetValue(View section, View key, View value) const;
+    std::optional<String> DeleteKey(View section, View key) const;
+    // Removes every section of that name: its header and all lines up to the next header.
+    std::optional<String> DeleteSection(View section) const;
+
+    static View Trim(View s);
+
+  private:
+    enum class Kind { kOther, kBlank, kSection, kKey };
+    struct Line {
+        size_t begin = 0;
+        size_t contentEnd = 0;  // before the line break
+        size_t end = 0;         // after the line break
+        Kind kind = Kind::kOther;
+        View name;          // section name or key, trimmed
+        size_t equals = 0;  // key lines: offset of the '='
+        View value;         // key lines: trimmed
+    };
+    // Every operation is one pass over the lines from the start of the text, without
+    // storing them: files are parsed on each call, so this must stay cheap.
+    Line ReadLine(size_t begin) const;
+    bool IsHeader(const Line& line, View section) const;
+
+    View text_;
+};
+
+extern template class Text<char>;
+extern template class Text<char16_t>;
+
+}  // namespace ini

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Whole-file reads and replacements that never leave a half-written file behind.
+namespace fileio {
+
+enum class ReadStatus { kOk, kMissing, kFailed };
+
+// Reads all bytes of path. kMissing when there is no such file; reason is set on kFailed.
+ReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string* reason);
+
+// Writes bytes to a temporary file in the same folder, flushes it to disk and renames it over
+// path, so a crash or a full disk leaves either the old or the new contents. An existing
+// file keeps its permission bits; a file without any write permission is refused, as Windows
+// refuses a read-only file. A symbolic link is followed and its target replaced. On failure
+// the old file is untouched and reason says why.
+bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* reason);
+
+}  // namespace fileio
