@@ -4,18 +4,14 @@
 
 #include <cstdlib>
 
+#include "BenchMain.h"
 #include "ChildProcess.h"
 #include "DeviceManager.h"
 #include "FrameDefs.h"
 #include "HidDeviceBuilder.h"
-#include "Log.h"
 #include "QvAudioProtocol.h"
 
 namespace {
-
-struct QuietSink : diag::ILogSink {
-    void OnLog(int, const char*, const char*, const char*, int, const char*) override {}
-};
 
 void BM_SocketRoundTrip(benchmark::State& state) {
     const int packet = static_cast<int>(state.range(0));
@@ -54,12 +50,4 @@ BENCHMARK(BM_SocketRoundTrip)->Arg(64)->Arg(40)->UseRealTime()->Unit(benchmark::
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QuietSink quiet;
-    diag::SetLogSink(&quiet);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    diag::SetLogSink(nullptr);
-    return 0;
-}
+LW52_BENCHMARK_MAIN()

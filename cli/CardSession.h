@@ -1,14 +1,11 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "HidDeviceBuilder.h"
-#include "QvAudioProtocol.h"
+#include "DeviceSession.h"
 
-// A connection to one card for the length of a command, through the same builder, manager
-// and protocol the panel uses: product 0x61 is preferred, 0x7B is tried only when no 0x61
-// card is present. On close the program lets go of the card (connect request with 0).
+// A card attached for the length of a command that needs no workspace (info): attached the
+// way the panel attaches it, and let go (connect request with 0) on close.
 class CardSession {
   public:
     CardSession() = default;
@@ -16,16 +13,13 @@ class CardSession {
     CardSession(const CardSession&) = delete;
     CardSession& operator=(const CardSession&) = delete;
 
-    // devicePath empty: search. False with Error() set when no card could be attached.
+    // devicePath empty: search (0x61 first, else 0x7B). False with Error() set.
     bool Open(const std::string& devicePath);
-    const std::string& Error() const { return m_error; }
+    const std::string& Error() const { return m_session.LastError(); }
 
-    CQvAudioProtocol& Protocol() { return m_protocol; }
-    CHidDeviceBuilder& Builder() { return m_builder; }
-    const std::string& Path() const { return m_builder.CurrentPath(); }
+    CQvAudioProtocol& Protocol() { return m_session.Protocol(); }
+    const std::string& Path() { return m_session.Builder().CurrentPath(); }
 
   private:
-    CQvAudioProtocol m_protocol;  // outlives the builder, which refers to it
-    CHidDeviceBuilder m_builder;
-    std::string m_error;
+    CDeviceSession m_session;
 };

@@ -13,12 +13,31 @@ namespace {
 const char* kUsage =
     "usage: lw52ctl [--json] [--device PATH] [--verbose] COMMAND [ARGS]\n"
     "\n"
-    "commands:\n"
+    "card:\n"
     "  devices              list the cards found (path, vendor, product)\n"
     "  info                 hardware and firmware version and device type of the card\n"
+    "  state                every parameter (id, name, raw value, display text) and the\n"
+    "                       active effect; the stored last state when no card is plugged in\n"
+    "  set ID RAW [ID RAW ...]\n"
+    "                       change parameters as the panel does (batched, 200 ms throttle)\n"
+    "  effect N             apply built-in effect N (0..11)\n"
+    "  custom N             apply the user's effect N (0..11)\n"
+    "  preset GROUP INDEX   apply a preset (groups 0 mixer, 1 equaliser, 2 reverb, 3 voice)\n"
+    "  save-effect card|user SLOT NAME\n"
+    "                       store the current effect in a card slot (0..2) or user slot (0..11)\n"
+    "  save-preset GROUP SLOT NAME\n"
+    "                       store the group's values as user preset SLOT (0..3) of GROUP (1..3)\n"
+    "  upload-effect FILE [--slot N]\n"
+    "                       send an effect file: apply it, or store it in custom slot 1..3\n"
+    "  watch [--no-levels]  print arrivals, removals, changes made on the card and levels\n"
+    "\n"
+    "offline:\n"
     "  checksum [--packet N] HEX...\n"
     "                       checksum of the bytes; with --packet, of the N-byte frame they\n"
     "                       begin (zero-filled, bytes 0..N-2)\n"
+    "  frames effect-file FILE [--target N] [--packet 64|40]\n"
+    "                       the frames an effect file becomes, one per line in hex\n"
+    "  config dump          the stored records of the settings file as JSON\n"
     "\n"
     "options:\n"
     "  --json               machine-readable output\n"
@@ -26,6 +45,7 @@ const char* kUsage =
     "  --verbose            print the device layer's diagnostics on stderr\n"
     "\n"
     "Virtual cards are looked for in $LW52_VHID_DIR (else $XDG_RUNTIME_DIR/lw52-vhid).\n"
+    "State is kept in $XDG_DATA_HOME/QvLW52 (else ~/.local/share/QvLW52), as the panel keeps it.\n"
     "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 // Without --verbose the device layer's diagnostics stay quiet; failures are reported by
@@ -73,6 +93,17 @@ int main(int argc, char** argv) {
         {"devices", CmdDevices},
         {"info", CmdInfo},
         {"checksum", CmdChecksum},
+        {"config", CmdConfig},
+        {"frames", CmdFrames},
+        {"state", CmdState},
+        {"set", CmdSet},
+        {"effect", CmdEffect},
+        {"custom", CmdCustom},
+        {"preset", CmdPreset},
+        {"save-effect", CmdSaveEffect},
+        {"save-preset", CmdSavePreset},
+        {"upload-effect", CmdUploadEffect},
+        {"watch", CmdWatch},
     };
     const auto it = commands.find(command);
     const int rc =

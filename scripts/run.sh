@@ -11,6 +11,7 @@ bin="$root/build/bin"
 
 vhid="$(mktemp -d /tmp/lw52-demo-XXXXXX)"
 export LW52_VHID_DIR="$vhid"
+export XDG_DATA_HOME="$vhid/data"  # the demo keeps its state apart from yours
 emulator_in="$vhid/emulator.in"
 mkfifo "$emulator_in"
 "$bin/lw52-emulator" --dir "$vhid" --trace "$vhid/trace.jsonl" <"$emulator_in" >"$vhid/emulator.out" &
@@ -35,5 +36,13 @@ echo
 echo "== lw52ctl info"
 "$bin/lw52ctl" info
 echo
+echo "== lw52ctl set 36 50 (reverb volume), then effect 1, then the state"
+"$bin/lw52ctl" set 36 50
+"$bin/lw52ctl" effect 1
+"$bin/lw52ctl" state | head -n 12
+echo
+echo "== lw52ctl upload-effect resources/effects/warm-hall.dteff"
+"$bin/lw52ctl" upload-effect "$root/resources/effects/warm-hall.dteff"
+echo
 echo "== frames the virtual card saw"
-cut -c1-120 "$vhid/trace.jsonl" 2>/dev/null | head -n 8 || true
+cut -c1-110 "$vhid/trace.jsonl" 2>/dev/null | tail -n 6 || true

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config clang-format
-  libudev-dev
+  libudev-dev libjsoncpp-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
 )
 

@@ -98,7 +98,7 @@ bool CHidBase::ApplyDescriptor(const uint8_t* descriptor, size_t size, std::stri
 bool CHidBase::OpenHidraw(std::string& error) {
     const int probe = open(m_devicePath.c_str(), O_RDWR | O_CLOEXEC);
     if (probe < 0) {
-        error = m_devicePath + ": " + strerror(errno);
+        error = strerror(errno);
         FailOpen(error, errno == EBUSY);
         return false;
     }
@@ -121,14 +121,14 @@ bool CHidBase::OpenHidraw(std::string& error) {
     const int writeFd = open(m_devicePath.c_str(), O_WRONLY | O_CLOEXEC);
     if (writeFd < 0) {
         QV_LOG("CreateFile for write error.");
-        error = m_devicePath + ": " + strerror(errno);
+        error = strerror(errno);
         return false;
     }
     m_writeFd = writeFd;
     const int readFd = open(m_devicePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (readFd < 0) {
         QV_LOG("CreateFile for read error.");
-        error = m_devicePath + ": " + strerror(errno);
+        error = strerror(errno);
         return false;
     }
     m_readFd = readFd;
@@ -149,7 +149,7 @@ bool CHidBase::OpenVirtual(std::string& error) {
         return false;
     }
     if (connect(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
-        error = m_devicePath + ": " + strerror(errno);
+        error = strerror(errno);
         close(sock);
         return false;
     }

@@ -68,3 +68,20 @@ int EnumDevices(DevicePathList* paths, uint16_t vendorId, uint16_t productId) {
     }
     return static_cast<int>(found.size());
 }
+
+bool LookupDeviceIds(const std::string& devicePath, uint16_t& vendorId, uint16_t& productId) {
+    if (ParseVidPid(devicePath, vendorId, productId)) return true;
+    const size_t slash = devicePath.rfind('/');
+    const std::string name = devicePath.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (name.rfind("hidraw", 0) != 0) return false;
+    udev* context = udev_new();
+    if (!context) return false;
+    bool found = false;
+    if (udev_device* dev =
+            udev_device_new_from_subsystem_sysname(context, "hidraw", name.c_str())) {
+        found = ReadHidId(dev, vendorId, productId);
+        udev_device_unref(dev);
+    }
+    udev_unref(context);
+    return found;
+}

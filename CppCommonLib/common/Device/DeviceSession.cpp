@@ -1,0 +1,95 @@
+#include "DeviceSession.h"
+
+#include "DeviceManager.h"
+#include "FrameDefs.h"
+#include "HidEnum.h"
+#include "TextUtil.h"
+#include "TickCount.h"
+#include "VirtualHid.h"
+
+namespace {
+
+bool IsCardProduct(uint16_t productId) {
+    return productId == lw52::kProductId61 || productId == lw52::kProductId7B;
+}
+
+}  // namespace
+
+bool CDeviceSession::Init() {
+    if (Manager()) return true;
+    if (m_builder.Init(&m_protocol)) return true;
+    m_lastError = "cannot create the device manager";
+    return false;
+}
+
+bool CDeviceSession::IsConnected() const {
+    CDeviceManager* manager = Manager();
+    return manager && manager->IsConnected();
+}
+
+void CDeviceSession::NoteOpenFailure(const std::string& path) {
+    const std::string& why = m_builder.LastError();
+    if (m_builder.LastErrorWasBusy())
+        m_lastError = "device busy: another program is using " + path;
+    else  // some transport errors already start with the path
+        m_lastError = "cannot open " + (why.rfind(path, 0) == 0 ? why : path + ": " + why);
+}
+
+bool CDeviceSession::ConnectAtStartup() {
+    m_lastError.clear();
+    if (!Manager()) {
+        m_lastError = "the device manager is missing";
+        return false;
+    }
+    for (const uint16_t productId : {lw52::kProductId61, lw52::kProductId7B}) {
+        if (m_builder.FindDevices(productId) < 1) continue;
+        // The first product present decides: no fall-back to 0x7B after a failed 0x61.
+        if (!m_builder.OpenFirstFound()) {
+            NoteOpenFailure(m_builder.FoundPaths()[0]);
+            return false;
+        }
+        if (onStartupConnected) onStartupConnected();
+        return true;
+    }
+    m_lastError = "no LW52 card found (no matching hidraw device, no virtual card in " +
+                  vhid::VirtualDeviceDir() + ")";
+    return false;
+}
+
+bool CDeviceSession::ConnectPath(const std::string& path) {
+    m_lastError.clear();
+    if (!Manager()) {
+        m_lastError = "the device manager is missing";
+        return false;
+    }
+    if (m_builder.OpenPath(path)) return true;
+    NoteOpenFailure(path);
+    return false;
+}
+
+void CDeviceSession::OnDevicePnp(bool removed, const std::string& devicePath) {
+    if (!onWorkspaceNotify) return;
+    // Copied: the workspace may replace the hook while it reacts.
+    const auto notify = onWorkspaceNotify;
+    CDeviceManager* manager = Manager();
+    if (!manager) return;
+    if (removed) {
+        if (!manager->IsConnected() ||
+            !text::EqualsIgnoreCaseAscii(devicePath, m_builder.CurrentPath()))
+            return;
+        manager->DetachDevice();
+        SleepMs(kDetachPauseMs);
+        notify(true);
+        return;
+    }
+    if (manager->IsConnected()) return;
+    // A virtual card's path names its ids; a hidraw node's are looked up in udev.
+    uint16_t vendorId = 0, productId = 0;
+    if (!LookupDeviceIds(devicePath, vendorId, productId) || vendorId != lw52::kVendorId ||
+        !IsCardProduct(productId))
+        return;
+    m_lastError.clear();
+    if (!m_builder.OpenPath(devicePath)) NoteOpenFailure(devicePath);
+    // The workspace finds out by itself whether a card is attached now.
+    notify(false);
+}
