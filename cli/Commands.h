@@ -16,3 +16,4 @@ int CmdSaveEffect(const CliContext& ctx);
 int CmdSavePreset(const CliContext& ctx);
 int CmdUploadEffect(const CliContext& ctx);
 int CmdWatch(const CliContext& ctx);
+int CmdEqResponse(const CliContext& ctx);

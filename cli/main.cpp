@@ -38,6 +38,7 @@ const char* kUsage =
     "  frames effect-file FILE [--target N] [--packet 64|40]\n"
     "                       the frames an effect file becomes, one per line in hex\n"
     "  config dump          the stored records of the settings file as JSON\n"
+    "  eq-response G1..G10  the equaliser curve for ten band gains in dB: 1024 levels\n"
     "\n"
     "options:\n"
     "  --json               machine-readable output\n"
@@ -104,6 +105,7 @@ int main(int argc, char** argv) {
         {"save-preset", CmdSavePreset},
         {"upload-effect", CmdUploadEffect},
         {"watch", CmdWatch},
+        {"eq-response", CmdEqResponse},
     };
     const auto it = commands.find(command);
     const int rc =

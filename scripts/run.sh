@@ -1,48 +1,49 @@
 #!/usr/bin/env bash
-# The main job: installs what is needed, builds, and talks to the card. A real card on the
-# USB bus is found first; without one a virtual card (lw52-emulator) stands in.
+# The main job: installs what is needed, builds, and runs the panel. A real card on the USB
+# bus is used when one is plugged in; otherwise a virtual card (lw52-emulator) stands in and
+# is stopped when the panel exits. Without a display the panel runs under Xvfb and a
+# screenshot of it is written to build/panel.png.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
-bash scripts/setup.sh
-LW52_JOBS="${LW52_JOBS:-$(nproc)}" bash scripts/build.sh "$root/build" >/dev/null
+if [ -z "${LW52_RUN_UNDER_XVFB:-}" ]; then
+  bash scripts/setup.sh
+  LW52_JOBS="${LW52_JOBS:-$(nproc)}" bash scripts/build.sh "$root/build" >/dev/null
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "no display: running the panel under Xvfb (Ctrl+C ends it)"
+    LW52_RUN_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$@"
+  fi
+fi
 bin="$root/build/bin"
 
-vhid="$(mktemp -d /tmp/lw52-demo-XXXXXX)"
-export LW52_VHID_DIR="$vhid"
-export XDG_DATA_HOME="$vhid/data"  # the demo keeps its state apart from yours
-emulator_in="$vhid/emulator.in"
-mkfifo "$emulator_in"
-"$bin/lw52-emulator" --dir "$vhid" --trace "$vhid/trace.jsonl" <"$emulator_in" >"$vhid/emulator.out" &
-emulator_pid=$!
-exec 3>"$emulator_in"  # keeps the emulator's command input open
+emulator_pid=""
+work="$(mktemp -d /tmp/lw52-run-XXXXXX)"
 cleanup() {
-  echo quit >&3 2>/dev/null || true
-  exec 3>&-
-  wait "$emulator_pid" 2>/dev/null || true
-  rm -rf "$vhid"
+  if [ -n "$emulator_pid" ]; then
+    kill "$emulator_pid" 2>/dev/null || true
+    wait "$emulator_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
 }
-trap cleanup EXIT
+trap cleanup EXIT INT TERM
 
-for _ in $(seq 1 100); do
-  grep -q "listening on" "$vhid/emulator.out" 2>/dev/null && break
-  sleep 0.1
-done
+if "$bin/lw52ctl" devices | grep -q '^/dev/hidraw'; then
+  echo "using the card on the USB bus"
+else
+  export LW52_VHID_DIR="$work/vhid"
+  "$bin/lw52-emulator" --dir "$LW52_VHID_DIR" --levels 10 --trace "$work/trace.jsonl" \
+    </dev/null >"$work/emulator.out" 2>&1 &
+  emulator_pid=$!
+  for _ in $(seq 1 100); do
+    grep -q "listening on" "$work/emulator.out" 2>/dev/null && break
+    sleep 0.1
+  done
+  echo "no card on the bus: a virtual card stands in ($(head -n 1 "$work/emulator.out"))"
+fi
 
-echo "== lw52ctl devices"
-"$bin/lw52ctl" devices
-echo
-echo "== lw52ctl info"
-"$bin/lw52ctl" info
-echo
-echo "== lw52ctl set 36 50 (reverb volume), then effect 1, then the state"
-"$bin/lw52ctl" set 36 50
-"$bin/lw52ctl" effect 1
-"$bin/lw52ctl" state | head -n 12
-echo
-echo "== lw52ctl upload-effect resources/effects/warm-hall.dteff"
-"$bin/lw52ctl" upload-effect "$root/resources/effects/warm-hall.dteff"
-echo
-echo "== frames the virtual card saw"
-cut -c1-110 "$vhid/trace.jsonl" 2>/dev/null | tail -n 6 || true
+if [ -n "${LW52_RUN_UNDER_XVFB:-}" ]; then
+  "$bin/lw52panel" --screenshot "$root/build/panel.png" --delay-ms 800 || true
+  echo "screenshot: build/panel.png"
+fi
+"$bin/lw52panel" "$@"

@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config clang-format
   libudev-dev libjsoncpp-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+  libqt6svg6 libgl-dev libxkbcommon-dev fonts-noto-cjk xvfb xauth
 )
 
 missing=()

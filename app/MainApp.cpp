@@ -1,0 +1,182 @@
+#include "MainApp.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QTranslator>
+#include <cstdio>
+
+#include "AppPaths.h"
+#include "DeviceManager.h"
+#include "Log.h"
+#include "MainDlg.h"
+#include "MainHideWnd.h"
+#include "MessageBox.h"
+#include "SysInfo.h"
+
+namespace {
+CMainApp* g_app = nullptr;
+
+// Diagnostics go to Qt's log with the level and tag the program always used.
+struct QtLogSink : diag::ILogSink {
+    void OnLog(int level, const char* tag, const char* message, const char* file, int line,
+               const char* function) override {
+        qWarning("%s[%d] %s %s %s:%d", tag, level, message, function, file, line);
+    }
+} g_logSink;
+}  // namespace
+
+// The layouts, theme and images live in a static library: their registration must be
+// pulled in by name.
+void InitProgramResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+CMainApp& App() {
+    return *g_app;
+}
+bool HasApp() {
+    return g_app != nullptr;
+}
+
+CMainApp::CMainApp() {
+    g_app = this;
+    InitProgramResources();
+    // The tray keeps the program alive when the main window closes; the window decides.
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_exeDir = QCoreApplication::applicationDirPath();
+    m_userDir = QString::fromStdString(app_paths::UserDir());
+    const QString userList = m_userDir + "/EffectList.xml";
+    m_effectListPath =
+        !m_userDir.isEmpty() && QFile::exists(userList) ? userList : m_exeDir + "/EffectList.xml";
+    m_session.Protocol().SetPacketSize(64);
+}
+
+CMainApp::~CMainApp() {
+    DestroyWindows();
+    delete m_hideWindow;
+    m_hideWindow = nullptr;
+    m_session.Protocol().SetNotifyCenter(nullptr, nullptr);
+    m_session.Protocol().SetMessageSink(nullptr);
+    m_watcherNotifier.reset();
+    m_workspace.reset();
+    diag::SetLogSink(nullptr);
+    g_app = nullptr;
+}
+
+bool CMainApp::Init() {
+    m_settings.Load(app_paths::SettingsPath());
+    // The hotkey and sound-list configuration is loaded with the sound pads.
+    if (!InitUi()) return false;
+    diag::SetLogSink(&g_logSink);
+    LogSysInfo();
+    StartHotplug();  // before the first connection, so no arrival falls in between
+
+    CWorkSpace::Context context;
+    context.notifyCenter = &m_notifyCenter;
+    context.eventSender = this;
+    context.protocol = &m_session.Protocol();
+    context.settingsPath = m_settings.Path();
+    m_workspace = std::make_unique<CWorkSpace>(context);
+
+    // Card frames reach the UI thread as events; transfer messages go to the main window.
+    m_session.Protocol().SetNotifyCenter(&m_notifyCenter, this);
+    m_session.onStartupConnected = [this] { m_workspace->ReadStateFromCard(); };
+    m_session.onWorkspaceNotify = [this](bool removed) { m_workspace->OnDeviceChanged(removed); };
+    if (m_session.Init()) {
+        m_workspace->SetDeviceManager(m_session.Manager());
+        if (!m_session.ConnectAtStartup())
+            QV_LOG("no card at start-up: %s", m_session.LastError().c_str());
+    }
+    return true;
+}
+
+bool CMainApp::InitUi() {
+    QDir::setCurrent(m_exeDir);
+    if (!QFile::exists(":/layouts/mainwnd.ui")) {
+        msgbox::Show(nullptr, QObject::tr("初始化界面资源失败"), "ERROR");
+        return false;
+    }
+    QFile theme(":/theme/dark.qss");
+    if (theme.open(QIODevice::ReadOnly)) qApp->setStyleSheet(QString::fromUtf8(theme.readAll()));
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(":/i18n/lang_cn.qm")) QCoreApplication::installTranslator(translator);
+    return true;
+}
+
+void CMainApp::StartHotplug() {
+    if (!m_watcher.Start()) {
+        QV_LOG("no hot-plug detection: %s", m_watcher.Reason().c_str());
+        return;
+    }
+    m_watcherNotifier = std::make_unique<QSocketNotifier>(m_watcher.Fd(), QSocketNotifier::Read);
+    QObject::connect(m_watcherNotifier.get(), &QSocketNotifier::activated, this, [this] {
+        m_watcher.Dispatch(
+            [this](bool removed, const std::string& path) { OnDevicePnp(removed, path); });
+    });
+}
+
+void CMainApp::OnDevicePnp(bool removed, const std::string& devicePath) {
+    if (!m_workspace) return;
+    m_session.OnDevicePnp(removed, devicePath);
+}
+
+int CMainApp::Run(const QStringList& arguments) {
+    if (arguments.join(' ').contains("-bUpgradeFirmware"))
+        QV_LOG(
+            "firmware upgrade requested on the command line; the upgrade dialog is not part of "
+            "this build yet");
+    StartWindows();
+    const int code = QApplication::exec();
+    DestroyWindows();
+    return code;
+}
+
+void CMainApp::StartWindows() {
+    m_hideWindow = new CMainHideWnd(*this);
+    m_hideWindow->InitDialog();
+    m_hideWindow->hide();
+    SwitchToWindow(0);
+}
+
+void CMainApp::Uninit() {
+    m_watcherNotifier.reset();
+    m_watcher.Stop();
+}
+
+void CMainApp::SwitchToWindow(int id) {
+    if (id != 0 || !m_hideWindow) return;  // the main window is the only one registered
+    m_pendingWindow = id;
+    if (m_mainWindow) m_mainWindow->close();
+    m_hideWindow->Timers().StartTimer(CMainHideWnd::kTimerSwitch, 300);
+}
+
+void CMainApp::OnSwitchTimer() {
+    m_hideWindow->Timers().StopTimer(CMainHideWnd::kTimerSwitch);
+    if (m_pendingWindow != 0) return;
+    m_pendingWindow = -1;
+    auto* window = new CMainDlg(*this);
+    m_mainWindow = window;
+    m_session.Protocol().SetMessageSink(&window->Messages());
+    window->InitDialog();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    printf("lw52panel: main window shown\n");
+    fflush(stdout);
+    if (onMainWindowShown) onMainWindowShown(window);
+}
+
+void CMainApp::ForgetMainWindow(CMainDlg* window) {
+    if (m_mainWindow == window) {
+        m_session.Protocol().SetMessageSink(nullptr);
+        m_mainWindow = nullptr;
+    }
+}
+
+void CMainApp::DestroyWindows() {
+    m_pendingWindow = -1;
+    if (m_mainWindow) delete m_mainWindow.data();
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QString>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "DeviceSession.h"
+#include "HotplugWatcher.h"
+#include "QtNotifyCenter.h"
+#include "Settings.h"
+#include "WorkSpace.h"
+
+class CMainDlg;
+class CMainHideWnd;
+class QApplication;
+
+// The application object: folders, settings, the workspace and the card, the hidden window
+// with the tray icon and, through the window switcher, the main window.
+class CMainApp : public QObject {
+  public:
+    CMainApp();
+    ~CMainApp() override;
+
+    bool Init();
+    int Run(const QStringList& arguments);
+    // The first half of Run: the hidden window with the tray icon, and the main window
+    // requested from the switcher (it appears 300 ms later).
+    void StartWindows();
+    void Uninit();
+
+    // A device arrived or left (the hot-plug watcher, on the UI thread).
+    void OnDevicePnp(bool removed, const std::string& devicePath);
+
+    // The window switcher: window 0 is the main window.
+    void SwitchToWindow(int id);
+    void OnSwitchTimer();
+    bool SwitchPending() const { return m_pendingWindow != -1; }
+    void DestroyWindows();
+
+    CMainDlg* MainWindow() const { return m_mainWindow; }
+    void ForgetMainWindow(CMainDlg* window);
+    CMainHideWnd* HideWindow() const { return m_hideWindow; }
+    CWorkSpace* Workspace() const { return m_workspace.get(); }
+    CQvAudioProtocol* GetProtocol() { return m_workspace ? &m_session.Protocol() : nullptr; }
+    CDeviceSession& Session() { return m_session; }
+    CSettings& Settings() { return m_settings; }
+    CQtNotifyCenter& NotifyCenter() { return m_notifyCenter; }
+    const QString& ExeDir() const { return m_exeDir; }
+    const QString& UserDir() const { return m_userDir; }
+    const QString& EffectListPath() const { return m_effectListPath; }
+    // Called with the main window each time it has been created and shown.
+    std::function<void(CMainDlg*)> onMainWindowShown;
+
+  private:
+    bool InitUi();
+    void StartHotplug();
+
+    QString m_exeDir;
+    QString m_userDir;
+    QString m_effectListPath;
+    CQtNotifyCenter m_notifyCenter;
+    CSettings m_settings;
+    CDeviceSession m_session;
+    std::unique_ptr<CWorkSpace> m_workspace;
+    CHotplugWatcher m_watcher;
+    std::unique_ptr<QSocketNotifier> m_watcherNotifier;
+
+    CMainHideWnd* m_hideWindow = nullptr;
+    QPointer<CMainDlg> m_mainWindow;
+    int m_pendingWindow = -1;
+};
+
+// The one application object.
+CMainApp& App();
+bool HasApp();

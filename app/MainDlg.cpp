@@ -1,0 +1,208 @@
+#include "MainDlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "Controls.h"
+#include "DlgDeviceInfo.h"
+#include "EventHandlerEffect.h"
+#include "EventHandlerRecord.h"
+#include "EventHandlerSound.h"
+#include "MainApp.h"
+#include "MainHideWnd.h"
+#include "Menus.h"
+#include "MessageBox.h"
+#include "UiLoader.h"
+#include "Version.h"
+
+namespace {
+constexpr int kCaptionHeight = 60;  // the strip that moves the frameless window
+constexpr const char* kUpdateToolAppId = "{217984E9-C0EC-44B9-BF57-0800EC42972E}";
+}  // namespace
+
+CMainDlg::CMainDlg(CMainApp& app)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
+      m_app(app),
+      m_timers(std::make_unique<CWindowTimers>(
+          [this](int id) {
+              DispatchWindowMessage({WindowMessage::kTimer, static_cast<uint32_t>(id)});
+          },
+          this)),
+      m_poster(this, [this](uint32_t m, uint64_t w, int64_t l) {
+          DispatchWindowMessage({WindowMessage::kPrivate, m, w, l});
+      }) {
+    setObjectName("MainDlg");
+    setWindowTitle(tr("林雾LW52"));
+    setFixedSize(kWidth, kHeight);
+    setAttribute(Qt::WA_DeleteOnClose);
+    QString error;
+    m_content = LoadLayout("LAYOUT:XML_MAINWND", this, &error);
+    if (m_content) {
+        m_content->setGeometry(0, 0, kWidth, kHeight);
+        ConnectControlEvents(m_content, [this](const ControlEvent& e) { DispatchControlEvent(e); });
+    }
+    m_mainMenu = LoadMenu(":/menus/menu_main.xml", this);
+    if (m_mainMenu)
+        QObject::connect(m_mainMenu, &QMenu::triggered, this, [this](QAction* action) {
+            DispatchWindowMessage(
+                {WindowMessage::kCommand, static_cast<uint32_t>(action->data().toInt())});
+        });
+    m_pages.push_back(std::make_unique<CEventHandlerEffect>());
+    m_pages.push_back(std::make_unique<CEventHandlerSound>());
+    m_pages.push_back(std::make_unique<CEventHandlerRecord>());
+}
+
+CMainDlg::~CMainDlg() {
+    OnDestroy();
+}
+
+QWidget* CMainDlg::Find(const QString& name) const {
+    return FindControl(m_content, name);
+}
+QWidget* CMainDlg::FindById(int id) const {
+    return FindControlById(m_content, id);
+}
+
+void CMainDlg::InitDialog() {
+    // Top-most at first, so the window comes to the front; it stays so only when the
+    // settings ask for it.
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (m_app.Settings().GetInt(CSettings::kMainWinTopmost) == 0)
+        m_timers->StartTimer(kTimerUntopmost, 500);
+    for (auto& page : m_pages) page->Init(this);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+}
+
+void CMainDlg::SetPage(size_t index, std::unique_ptr<IPageHandler> page) {
+    if (index < m_pages.size()) m_pages[index] = std::move(page);
+}
+
+void CMainDlg::DispatchControlEvent(const ControlEvent& event) {
+    for (auto& page : m_pages)
+        if (page->OnControlEvent(event)) return;
+    OnOwnControlEvent(event);
+}
+
+void CMainDlg::DispatchWindowMessage(const WindowMessage& message) {
+    for (auto& page : m_pages)
+        if (page->OnWindowMessage(message)) return;
+    OnOwnWindowMessage(message);
+}
+
+void CMainDlg::OnOwnControlEvent(const ControlEvent& event) {
+    if (event.code != kEventCommand) return;
+    if (event.name == "btn_close") {
+        close();
+    } else if (event.name == "btn_min") {
+        showMinimized();
+    } else if (event.name == "btn_max") {
+        showMaximized();
+    } else if (event.name == "btn_restore") {
+        showNormal();
+    } else if (event.name == "btn_menu" && m_mainMenu) {
+        m_mainMenu->popup(QCursor::pos() + QPoint(0, 5));
+    }
+}
+
+void CMainDlg::OnOwnWindowMessage(const WindowMessage& message) {
+    switch (message.kind) {
+        case WindowMessage::kTimer:
+            if (message.message == kTimerUntopmost) {
+                m_timers->StopTimer(kTimerUntopmost);
+                const bool visible = isVisible();
+                setWindowFlag(Qt::WindowStaysOnTopHint, false);
+                if (visible) show();  // changing flags hides a window
+            }
+            break;
+        case WindowMessage::kCommand:
+            if (message.message >= 1 && message.message <= 10)
+                OnMenuCommand(static_cast<int>(message.message) - 1);
+            break;
+        case WindowMessage::kPrivate:
+            // 1126 opens the firmware upgrade dialog, which comes with the upgrade itself.
+            break;
+        case WindowMessage::kDestroy:
+            break;
+    }
+}
+
+void CMainDlg::OnMenuCommand(int index) {
+    switch (index) {
+        case 0:
+            ShowDeviceInfo();
+            break;
+        case 1:
+            StartUpdateTool();
+            break;
+        case 3:
+            if (CMainHideWnd* hide = m_app.HideWindow()) hide->OnCommand(CMainHideWnd::kCmdAbout);
+            break;
+        case 6:
+            showNormal();
+            break;
+        case 7:
+            if (CMainHideWnd* hide = m_app.HideWindow())
+                hide->OnCommand(CMainHideWnd::kCmdAutoStart);
+            break;
+        case 9:
+            close();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainDlg::ShowDeviceInfo() {
+    if (!m_app.Session().IsConnected()) {
+        msgbox::Show(this, tr("未连接设备！"), tr("提示"));
+        return;
+    }
+    CDlgDeviceInfo dialog(CDlgDeviceInfo::QueryText(m_app.Session().Protocol()), this);
+    dialog.exec();
+}
+
+void CMainDlg::StartUpdateTool() {
+    // The update tool beside the program is copied to the temporary folder and started from
+    // there, so that it can replace the program's own files.
+    const QString tool = m_app.ExeDir() + "/upgrade";
+    const QString copy = QDir::tempPath() + "/QvLW52_upgrade";
+    QFile::remove(copy);
+    if (!QFile::exists(tool)) {
+        msgbox::Show(this, tr("更新程序文件upgrade.exe已经丢失！"), tr("提示"));
+        return;
+    }
+    QFile::copy(tool, copy);
+    QFile::setPermissions(copy, QFile::permissions(tool));
+    QProcess::startDetached(
+        copy, {QString::fromUtf8(lw52::kVersionText), "21", "QvLW52", kUpdateToolAppId, "LW52"});
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+    OnDestroy();
+    event->accept();
+}
+
+void CMainDlg::OnDestroy() {
+    if (m_destroyed) return;
+    m_destroyed = true;
+    DispatchWindowMessage({WindowMessage::kDestroy});
+    if (CWorkSpace* ws = m_app.Workspace()) ws->SaveLastStatus();  // stores and lets the card go
+    m_app.ForgetMainWindow(this);
+    if (!m_app.SwitchPending() && m_app.Settings().GetInt(CSettings::kCloseBtnOperation) == 1)
+        QApplication::quit();
+}
+
+void CMainDlg::mousePressEvent(QMouseEvent* event) {
+    m_dragging = event->button() == Qt::LeftButton && event->position().y() < kCaptionHeight;
+    if (m_dragging) m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void CMainDlg::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragging && (event->buttons() & Qt::LeftButton))
+        move(event->globalPosition().toPoint() - m_dragOffset);
+}

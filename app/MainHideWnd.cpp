@@ -1,0 +1,127 @@
+#include "MainHideWnd.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+#include "AutoStart.h"
+#include "Controls.h"
+#include "MainApp.h"
+#include "MainDlg.h"
+#include "Menus.h"
+#include "MessageBox.h"
+#include "UiLoader.h"
+#include "Version.h"
+
+CMainHideWnd::CMainHideWnd(CMainApp& app)
+    : QWidget(nullptr),
+      m_app(app),
+      m_timers(std::make_unique<CWindowTimers>([this](int id) {
+          if (id == kTimerSwitch) m_app.OnSwitchTimer();
+      })),
+      m_poster(this, [this](uint32_t m, uint64_t w, int64_t l) { OnPrivateMessage(m, w, l); }) {
+    setObjectName("mainHideWindow");
+    setWindowTitle("QvMainHideWindow");
+    setFixedSize(0, 0);
+}
+
+CMainHideWnd::~CMainHideWnd() {
+    if (m_tray && m_iconAdded) m_tray->hide();  // the icon is removed with the window
+}
+
+void CMainHideWnd::InitDialog() {
+    m_menu = LoadMenu(":/menus/menu_tray.xml", this);
+    if (m_menu) {
+        QObject::connect(m_menu, &QMenu::aboutToShow, this, [this] {
+            if (QAction* autoStart = MenuAction(m_menu, kCmdAutoStart))
+                autoStart->setChecked(IsAutoStart());
+        });
+        QObject::connect(m_menu, &QMenu::triggered, this,
+                         [this](QAction* action) { OnCommand(action->data().toInt()); });
+    }
+    m_tray = new QSystemTrayIcon(QIcon(":/images/tray.svg"), this);
+    m_tray->setToolTip(QObject::tr("林雾LW52"));
+    m_tray->setContextMenu(m_menu);
+    QObject::connect(m_tray, &QSystemTrayIcon::activated, this,
+                     [this](QSystemTrayIcon::ActivationReason r) { OnTrayActivated(r); });
+    // Without a tray host (some desktops, offscreen) the program runs without the icon.
+    m_iconAdded = QSystemTrayIcon::isSystemTrayAvailable();
+    if (m_iconAdded) m_tray->show();
+}
+
+void CMainHideWnd::ShowMainWindow() {
+    if (CMainDlg* main = m_app.MainWindow()) {
+        main->showNormal();
+        main->raise();
+        main->activateWindow();
+    } else {
+        m_app.SwitchToWindow(0);
+    }
+}
+
+void CMainHideWnd::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason != QSystemTrayIcon::Trigger) return;  // the context menu opens by itself
+    CMainDlg* main = m_app.MainWindow();
+    if (main && main->isVisible() && !main->isMinimized())
+        main->hide();
+    else
+        ShowMainWindow();
+}
+
+void CMainHideWnd::OnPrivateMessage(uint32_t message, uint64_t wParam, int64_t /*lParam*/) {
+    if (message == kMsgShowMain && wParam == kShowMainParam) ShowMainWindow();
+}
+
+void CMainHideWnd::OnCommand(int id) {
+    switch (id) {
+        case kCmdShow:
+            ShowMainWindow();
+            break;
+        case kCmdAutoStart:
+            SetAutoStart(!IsAutoStart());
+            break;
+        case kCmdAbout:
+            ShowAbout();
+            break;
+        case kCmdExit:
+            Exit();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainHideWnd::ShowAbout() {
+    if (m_about) {
+        m_about->raise();
+        return;
+    }
+    QWidget* about = LoadLayout("LAYOUT:XML_ABOUT", nullptr);
+    if (!about) return;
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    if (auto* version = FindControlAs<QLabel>(about, "txt_version"))
+        version->setText(QString::fromUtf8(lw52::kVersionText));
+    if (auto* close = FindControlAs<QPushButton>(about, "btn_close"))
+        QObject::connect(close, &QPushButton::clicked, about, &QWidget::close);
+    // Closes itself when it loses activation.
+    QObject::connect(qApp, &QApplication::focusChanged, about, [about](QWidget*, QWidget* now) {
+        if (now && now->window() != about) about->close();
+    });
+    if (QScreen* screen = QApplication::primaryScreen())
+        about->move(screen->geometry().center() - about->rect().center());
+    about->show();
+    about->activateWindow();
+    m_about = about;
+}
+
+void CMainHideWnd::Exit() {
+    CQvAudioProtocol* protocol = m_app.GetProtocol();
+    if (protocol && protocol->soundTransferActive.load()) {
+        msgbox::Show(nullptr, QObject::tr("正在载入特效，暂时不能退出软件"), QObject::tr("提示"));
+        return;
+    }
+    m_app.DestroyWindows();
+    QApplication::exit(0);
+}

@@ -1,0 +1,154 @@
+// The panel's shell on the offscreen platform: routing, closing, the tray's commands,
+// device information, and one instance per user across two processes.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+#include "ChildProcess.h"
+#include "IniFile.h"
+#include "MainApp.h"
+#include "MainDlg.h"
+#include "MainHideWnd.h"
+#include "MessageBox.h"
+
+namespace {
+
+// A page that claims one control by name and records what it saw.
+class ClaimingPage : public IPageHandler {
+  public:
+    explicit ClaimingPage(QString claim) : m_claim(std::move(claim)) {}
+    void Init(CMainDlg*) override {}
+    bool OnControlEvent(const ControlEvent& e) override {
+        seen.push_back(e.name);
+        return e.name == m_claim;
+    }
+    bool OnWindowMessage(const WindowMessage&) override { return false; }
+    QStringList seen;
+
+  private:
+    QString m_claim;
+};
+
+class PanelTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.Path() + "/data"));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path() + "/config"));
+        qputenv("LW52_VHID_DIR", QByteArray::fromStdString(dir.Path() + "/vhid"));
+        msgbox::SetResponder([](const msgbox::Shown&) { return msgbox::kIdOk; });
+        msgbox::ClearLast();
+    }
+    void TearDown() override {
+        app.reset();
+        msgbox::SetResponder(nullptr);
+    }
+    void Start(int closeOperation = 1) {
+        CIniFile::CreateUtf16File(dir.Path() + "/data/QvLW52/QvH31ConfigData.db");
+        CIniFile(dir.Path() + "/data/QvLW52/QvH31ConfigData.db")
+            .WriteInt("Settings", "CloseBtnOperation", closeOperation);
+        app = std::make_unique<CMainApp>();
+        ASSERT_TRUE(app->Init());
+        app->StartWindows();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app->MainWindow() != nullptr; }, 5000));
+    }
+    TempDir dir;
+    std::unique_ptr<CMainApp> app;
+};
+
+TEST_F(PanelTest, MainWindowHoldsItsLayout) {
+    Start();
+    CMainDlg* main = app->MainWindow();
+    EXPECT_EQ(main->size(), QSize(974, 662));
+    for (const char* name : {"btn_close", "btn_min", "btn_menu", "param_content", "eq_curve",
+                             "container_sound", "container_record", "forbid_device_conn_status"})
+        EXPECT_NE(main->Find(name), nullptr) << name;
+    for (int id : {900, 901, 902, 8000, 8023, 2025, 2034, 7003, 9000, 9001, 10000, 10023, 600018,
+                   611019, 12100})
+        EXPECT_NE(main->FindById(id), nullptr) << id;
+}
+
+TEST_F(PanelTest, APageThatClaimsAControlKeepsItFromTheWindow) {
+    Start(1);
+    CMainDlg* main = app->MainWindow();
+    auto page = std::make_unique<ClaimingPage>("btn_close");
+    ClaimingPage* effects = page.get();
+    main->SetPage(0, std::move(page));
+    QTest::mouseClick(main->Find("btn_close"), Qt::LeftButton);
+    EXPECT_TRUE(effects->seen.contains("btn_close"));
+    EXPECT_EQ(app->MainWindow(), main) << "the window did not close";
+}
+
+TEST_F(PanelTest, CloseEndsTheProgramOnlyWhenTheSettingSaysSo) {
+    for (int operation : {1, 0}) {
+        SCOPED_TRACE(operation);
+        Start(operation);
+        CMainDlg* main = app->MainWindow();
+        QTimer::singleShot(0, main,
+                           [main] { QTest::mouseClick(main->Find("btn_close"), Qt::LeftButton); });
+        // Runs after the close was handled: only reached when the program did not quit.
+        QTimer::singleShot(50, [] { QApplication::exit(99); });
+        const int code = QApplication::exec();
+        EXPECT_EQ(code, operation == 1 ? 0 : 99);
+        EXPECT_EQ(app->MainWindow(), nullptr);
+        if (operation == 0) {
+            // The tray brings it back.
+            app->HideWindow()->OnTrayActivated(QSystemTrayIcon::Trigger);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return app->MainWindow() != nullptr; }, 5000));
+        }
+        app.reset();
+    }
+}
+
+TEST_F(PanelTest, TrayCommands) {
+    Start();
+    CMainHideWnd* hide = app->HideWindow();
+    CMainDlg* main = app->MainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    hide->OnTrayActivated(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(main->isVisible()) << "a left click hides a visible window";
+    hide->OnTrayActivated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(main->isVisible());
+
+    // Exit is refused while a sound goes to the card.
+    app->GetProtocol()->soundTransferActive = true;
+    hide->OnCommand(CMainHideWnd::kCmdExit);
+    ASSERT_NE(msgbox::Last(), nullptr);
+    EXPECT_EQ(msgbox::Last()->text, "正在载入特效，暂时不能退出软件");
+    EXPECT_EQ(msgbox::Last()->caption, "提示");
+    EXPECT_NE(app->MainWindow(), nullptr);
+    app->GetProtocol()->soundTransferActive = false;
+
+    hide->OnCommand(CMainHideWnd::kCmdAbout);
+    ASSERT_NE(hide->AboutWindow(), nullptr);
+    EXPECT_NE(hide->AboutWindow()->findChild<QLabel*>("txt_version"), nullptr);
+}
+
+TEST_F(PanelTest, DeviceInformationWithoutACard) {
+    Start();
+    app->MainWindow()->OnMenuCommand(0);
+    ASSERT_NE(msgbox::Last(), nullptr);
+    EXPECT_EQ(msgbox::Last()->text, "未连接设备！");
+    msgbox::ClearLast();
+    app->MainWindow()->OnMenuCommand(2);  // id 3 has no command
+    EXPECT_EQ(msgbox::Last(), nullptr);
+}
+
+TEST(PanelProcessTest, ASecondStartShowsTheFirstAndExits) {
+    TempDir dir;
+    const std::vector<std::string> env = {
+        "QT_QPA_PLATFORM=offscreen", "XDG_DATA_HOME=" + dir.Path() + "/data",
+        "XDG_RUNTIME_DIR=" + dir.Path(), "XDG_CONFIG_HOME=" + dir.Path() + "/config",
+        "LW52_VHID_DIR=" + dir.Path() + "/vhid"};
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(LW52PANEL_PATH, {}, env));
+    ASSERT_NE(first.WaitForLine("main window shown", 20000), "");
+    const RunResult second = RunProgram(LW52PANEL_PATH, {}, env, 20000);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_NE(first.WaitForLine("show requested", 10000), "");
+    EXPECT_EQ(first.Wait(0), -1) << "the first one keeps running";
+}
+
+}  // namespace

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+// What a named or numbered control reports: clicks (command events), position changes of
+// knobs and sliders, tab switches. Routed by the main window to its pages, then to itself.
+enum ControlEventCode : int {
+    kEventCommand = 10000,     // a click; value = checked state of a checkable button
+    kEventTabChanged = 10011,  // value = the new page
+    kEventSliderPos = 17000,   // "on_slider_pos": value = the new position (user changes only)
+};
+
+struct ControlEvent {
+    QWidget* control = nullptr;
+    QString name;
+    int id = 0;
+    int code = 0;
+    int value = 0;
+};
+
+// Window messages offered to the pages before the window: timers, private messages, menu
+// commands and the window's destruction.
+struct WindowMessage {
+    enum Kind { kTimer, kPrivate, kCommand, kDestroy } kind;
+    uint32_t message = 0;  // timer id, private message number or command id
+    uint64_t wParam = 0;
+    int64_t lParam = 0;
+};
+
+using ControlEventDispatch = std::function<void(const ControlEvent&)>;
+
+// Connects every control under root that has an objectName or an id to dispatch. Controls
+// created later (pads, tree items) are connected by their pages with ConnectControl.
+void ConnectControlEvents(QWidget* root, const ControlEventDispatch& dispatch);
+void ConnectControl(QWidget* control, const ControlEventDispatch& dispatch);
+
+// A page of the main window: offered every control event and window message first; true
+// when it took it.
+class CMainDlg;
+class IPageHandler {
+  public:
+    virtual ~IPageHandler() = default;
+    virtual void Init(CMainDlg* window) = 0;
+    virtual bool OnControlEvent(const ControlEvent& event) = 0;
+    virtual bool OnWindowMessage(const WindowMessage& message) = 0;
+};

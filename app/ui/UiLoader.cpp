@@ -1,0 +1,37 @@
+#include "UiLoader.h"
+
+#include <QFile>
+#include <map>
+
+#include "QvWidgetFactory.h"
+
+QWidget* CUiLoader::createWidget(const QString& className, QWidget* parent, const QString& name) {
+    if (QWidget* ours = CreateQvWidget(className, parent, name)) return ours;
+    return QUiLoader::createWidget(className, parent, name);
+}
+
+QString LayoutPath(const QString& resourceName) {
+    static const std::map<QString, QString> layouts = {
+        {"LAYOUT:XML_MAINWND", ":/layouts/mainwnd.ui"},
+        {"LAYOUT:XML_TOOLTIP", ":/layouts/tooltip.ui"},
+        {"LAYOUT:XML_DLGDEVICEINFO", ":/layouts/deviceinfo.ui"},
+        {"LAYOUT:XML_ABOUT", ":/layouts/about.ui"},
+        {"LAYOUT:XML_MSGBOX", ":/layouts/msgbox.ui"},
+        {"LAYOUT:XML_SET_VOLUME", ":/layouts/setvolume.ui"},
+    };
+    const auto it = layouts.find(resourceName);
+    return it == layouts.end() ? QString() : it->second;
+}
+
+QWidget* LoadLayout(const QString& resourceName, QWidget* parent, QString* error) {
+    const QString path = LayoutPath(resourceName);
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        if (error) *error = "no layout " + resourceName;
+        return nullptr;
+    }
+    CUiLoader loader;
+    QWidget* widget = loader.load(&file, parent);
+    if (!widget && error) *error = loader.errorString();
+    return widget;
+}
