@@ -10,10 +10,13 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTest>
+#include <QThread>
+#include <thread>
 
 #include "AutoStart.h"
 #include "ChildProcess.h"
 #include "CrashHandler.h"
+#include "QtNotifyCenter.h"
 #include "TipWindow.h"
 
 TEST(ShellServicesTest, AutoStartEntryNamesThisProgram) {
@@ -71,4 +74,27 @@ TEST(ShellServicesTest, OneTipAtATimeForItsDuration) {
     EXPECT_EQ(CTipWindow::CurrentText(), "第二条") << "a new tip replaces the old";
     EXPECT_TRUE(QTest::qWaitFor([] { return CTipWindow::Current() == nullptr; }, 5000))
         << "the tip goes away by itself";
+}
+
+TEST(ShellServicesTest, EventsFiredOnWorkerThreadsArriveOnTheUiThread) {
+    CQtNotifyCenter center;
+    const QThread* ui = QThread::currentThread();
+    std::vector<int> values;
+    center.Subscribe(
+        EventForbidNoiseReductionLevelParam::kId, EventForbidNoiseReductionLevelParam::kName,
+        [&](EventArgs& e) {
+            EXPECT_EQ(QThread::currentThread(), ui);
+            values.push_back(static_cast<EventForbidNoiseReductionLevelParam&>(e).value);
+        });
+    std::thread worker([&] {
+        for (int i = 0; i < 3; ++i) {
+            auto event = std::make_shared<EventForbidNoiseReductionLevelParam>();
+            event->value = i;
+            center.FireEventAsync(event);
+        }
+    });
+    worker.join();
+    EXPECT_TRUE(values.empty()) << "nothing is delivered on the worker";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return values.size() == 3; }, 5000));
+    EXPECT_EQ(values, (std::vector<int>{0, 1, 2}));
 }
