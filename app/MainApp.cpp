@@ -15,6 +15,7 @@
 #include "MainHideWnd.h"
 #include "MessageBox.h"
 #include "SysInfo.h"
+#include "X11GlobalHotkeys.h"
 
 namespace {
 CMainApp* g_app = nullptr;
@@ -56,6 +57,8 @@ CMainApp::CMainApp() {
 
 CMainApp::~CMainApp() {
     DestroyWindows();
+    m_hotkeys.SetHotkeyHost(nullptr);
+    m_globalHotkeys.reset();
     delete m_hideWindow;
     m_hideWindow = nullptr;
     m_session.Protocol().SetNotifyCenter(nullptr, nullptr);
@@ -68,8 +71,18 @@ CMainApp::~CMainApp() {
 
 bool CMainApp::Init() {
     m_settings.Load(app_paths::SettingsPath());
-    // The hotkey and sound-list configuration is loaded with the sound pads.
+    m_hotkeys.Init(app_paths::HotkeyConfigPath());
     if (!InitUi()) return false;
+    // System-wide hotkeys; a press reaches the main window's pages as a hotkey message.
+    m_globalHotkeys = std::make_unique<X11GlobalHotkeys>();
+    if (!m_globalHotkeys->Available())
+        QV_LOG("no system-wide hotkeys: %s", m_globalHotkeys->LastError().c_str());
+    m_hotkeys.SetHotkeyHost(m_globalHotkeys.get());
+    QObject::connect(m_globalHotkeys.get(), &X11GlobalHotkeys::hotkeyPressed, this, [this](int id) {
+        if (m_mainWindow)
+            m_mainWindow->DispatchWindowMessage(
+                {WindowMessage::kHotkey, static_cast<uint32_t>(id)});
+    });
     diag::SetLogSink(&g_logSink);
     LogSysInfo();
     StartHotplug();  // before the first connection, so no arrival falls in between

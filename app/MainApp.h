@@ -9,12 +9,14 @@
 #include <memory>
 
 #include "DeviceSession.h"
+#include "HotkeyConfig.h"
 #include "HotplugWatcher.h"
 #include "QtNotifyCenter.h"
 #include "Settings.h"
 #include "WorkSpace.h"
 
 class CMainDlg;
+class X11GlobalHotkeys;
 class CMainHideWnd;
 class QApplication;
 
@@ -48,6 +50,7 @@ class CMainApp : public QObject {
     CQvAudioProtocol* GetProtocol() { return m_workspace ? &m_session.Protocol() : nullptr; }
     CDeviceSession& Session() { return m_session; }
     CSettings& Settings() { return m_settings; }
+    HotkeyConfig& Hotkeys() { return m_hotkeys; }
     CQtNotifyCenter& NotifyCenter() { return m_notifyCenter; }
     const QString& ExeDir() const { return m_exeDir; }
     const QString& UserDir() const { return m_userDir; }
@@ -64,6 +67,8 @@ class CMainApp : public QObject {
     QString m_effectListPath;
     CQtNotifyCenter m_notifyCenter;
     CSettings m_settings;
+    HotkeyConfig m_hotkeys;
+    std::unique_ptr<X11GlobalHotkeys> m_globalHotkeys;
     CDeviceSession m_session;
     std::unique_ptr<CWorkSpace> m_workspace;
     CHotplugWatcher m_watcher;

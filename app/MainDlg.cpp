@@ -127,6 +127,7 @@ void CMainDlg::OnOwnWindowMessage(const WindowMessage& message) {
             // 1126 opens the firmware upgrade dialog, which comes with the upgrade itself.
             break;
         case WindowMessage::kDestroy:
+        case WindowMessage::kHotkey:
             break;
     }
 }

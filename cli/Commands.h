@@ -17,3 +17,4 @@ int CmdSavePreset(const CliContext& ctx);
 int CmdUploadEffect(const CliContext& ctx);
 int CmdWatch(const CliContext& ctx);
 int CmdEqResponse(const CliContext& ctx);
+int CmdLibrary(const CliContext& ctx);

@@ -39,6 +39,10 @@ const char* kUsage =
     "                       the frames an effect file becomes, one per line in hex\n"
     "  config dump          the stored records of the settings file as JSON\n"
     "  eq-response G1..G10  the equaliser curve for ten band gains in dB: 1024 levels\n"
+    "  library list|add-list NAME|remove-list NAME|rename-list OLD NEW\n"
+    "  library import FOLDER|add FILE... [--list NAME]\n"
+    "                       the local effect library (EffectList.xml, changes go to the\n"
+    "                       user's copy); import and add skip effects a list already has\n"
     "\n"
     "options:\n"
     "  --json               machine-readable output\n"
@@ -106,6 +110,7 @@ int main(int argc, char** argv) {
         {"upload-effect", CmdUploadEffect},
         {"watch", CmdWatch},
         {"eq-response", CmdEqResponse},
+        {"library", CmdLibrary},
     };
     const auto it = commands.find(command);
     const int rc =

@@ -1,15 +1,112 @@
 #pragma once
 
-#include "ControlEvents.h"
+#include <QPoint>
+#include <QString>
+#include <array>
+#include <memory>
+#include <vector>
 
-// CEventHandlerEffect drives the effects page of the main window. It is offered every control event
-// and window message before the window handles them itself.
-class CEventHandlerEffect : public IPageHandler {
+#include "ControlEvents.h"
+#include "ILibraryHost.h"
+#include "Records.h"
+#include "UiEvents.h"
+
+class CWorkSpace;
+class CParamControlBinder;
+class COverlayRules;
+class QAbstractButton;
+class QWidget;
+class QvEQ;
+
+// The effects page: the 24 effect buttons, the presets, the mixer, the equaliser curve, the
+// meters, the library trees and the overlays. Turns clicks, menu choices and hotkeys into
+// workspace calls and follows the workspace's events. UI thread only.
+// The text of a hotkey value ("Ctrl+F1").
+QString HotkeyTextOf(int value);
+
+class CKxTreeViewAdapter;
+
+class CEventHandlerEffect : public IPageHandler, public ILibraryHost {
   public:
-    void Init(CMainDlg* window) override { m_window = window; }
+    static constexpr int kFirstEffectButton = 10000;
+    static constexpr int kEffectButtons = 24;
+    static constexpr int kTimerThrottle = 1000;
+    static constexpr int kTimerCloudRetry = 1005;
+    static constexpr int kTimerForbidOperate = 1012;
+    static constexpr int kSaveEffectButton = 12100;
+
+    CEventHandlerEffect();
+    ~CEventHandlerEffect() override;
+
+    void Init(CMainDlg* window) override;
     bool OnControlEvent(const ControlEvent& event) override;
     bool OnWindowMessage(const WindowMessage& message) override;
 
+    // Called by the library trees.
+    int ApplyEffectFile(const QString& name, const QString& path) override;
+    int StoreEffectFileInSlot(int slot, const QString& name, const QString& path) override;
+    void SetTipAnchor(int x, int y) override;
+    QString CurrentEffectPath() const override;
+    CKxTreeViewAdapter* Library() const { return m_library.get(); }
+    void RefetchCloudList();
+
+    // The page's operations (also reached by hotkeys and tests).
+    void SelectEffect(int id);
+    void RefreshSelection();
+    void RefreshEffectButtons();
+    void SelectPreset(int id);
+    void ClearPresetMarks();
+    void RestoreGroup(int id);
+    void RefreshPresetButtons();
+    void ToggleNaturalVoice();
+    void OnEffectHotkey(int id);
+
+    // The effect button menu.
+    void OpenEffectMenu(int buttonId, const QPoint& globalPos);
+    void OnMenuCommand(int id);
+    void SetEffectHotkey(int value, int id);
+    void LoadEffectHotkeys();
+    int MenuButtonId() const { return m_menuButtonId; }
+    // The items the menu of a button offers, in order (ids), empty when it opens none.
+    std::vector<int> EffectMenuItems(int buttonId) const;
+
+    QAbstractButton* EffectButton(int index) const;
+    CParamControlBinder* Binder() const { return m_binder.get(); }
+    bool PresetMarked() const { return m_presetMarked; }
+
   private:
+    void Subscribe();
+    void OnParamChanged(const EventArgs& event);
+    void OnDeviceChanged();
+    void OnLevels(const EventArgs& event);
+    void OnTransferMessage(uint64_t wParam, int64_t lParam);
+    void OnTabChanged(const ControlEvent& event);
+    void SaveEffect();
+    void SavePreset(int id);
+    void SaveToCardSlot(int slot);
+    void EditEffectHotkey();
+    void ShowForbidOperation(bool visible);
+    void ShowTipAtButton(int id, const QString& text, int ms);
+    void SetEqFromValues();
+    void ShowCloudFallback();
+    int UploadFile(int kind, int slot, const QString& name, const QString& path);
+    int HotkeyValue(int id) const;
+    void LabelButton(int id, QString text, int hotkey);
+
     CMainDlg* m_window = nullptr;
+    CWorkSpace* m_workspace = nullptr;
+    std::unique_ptr<CParamControlBinder> m_binder;
+    std::unique_ptr<COverlayRules> m_overlays;
+    std::unique_ptr<CKxTreeViewAdapter> m_library;
+    std::array<QAbstractButton*, kEffectButtons> m_effectButtons{};
+    std::array<std::vector<QAbstractButton*>, 4> m_presetButtons;  // groups 1..3 by position
+    QvEQ* m_eq = nullptr;
+    std::vector<int> m_subscriptions;
+
+    int m_menuButtonId = -1;
+    lw52::EffectRecord m_savedEffect{};
+    bool m_presetMarked = false;
+    QString m_pendingName;
+    QPoint m_tipAnchor;
+    int m_pendingKind = 0;  // 1 use, 2 save
 };

@@ -212,6 +212,15 @@ void CWorkSpace::LoadRecord(const lw52::EffectRecord& record) {
         if (lw52::IsEffectParam(id)) m_current.values[id] = record.values[id];
 }
 
+void CWorkSpace::RestoreRecord(const lw52::EffectRecord& record) {
+    m_pending.clear();
+    m_current = record;
+}
+
+void CWorkSpace::SetCurrentName(const std::string& name) {
+    lw52::SetRecordName(m_current, name);
+}
+
 int CWorkSpace::ApplyEffect(int index) {
     if (index < 0 || index >= static_cast<int>(m_builtinEffects.size())) return 0;
     LoadRecord(m_builtinEffects[static_cast<size_t>(index)]);

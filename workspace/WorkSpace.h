@@ -53,6 +53,10 @@ class CWorkSpace {
     void SetParamFromControl(int id, int value);
     int Flush(int target);
     void LoadRecord(const lw52::EffectRecord& record);
+    // Makes a whole record current again (natural voice switched off); sends nothing.
+    void RestoreRecord(const lw52::EffectRecord& record);
+    // Renames the current effect (its button shows a stored name).
+    void SetCurrentName(const std::string& name);
     int ApplyEffect(int index);
     int ApplyCustomEffect(int index);
     int SendCurrentEffect();

@@ -24,8 +24,8 @@ struct ControlEvent {
 // Window messages offered to the pages before the window: timers, private messages, menu
 // commands and the window's destruction.
 struct WindowMessage {
-    enum Kind { kTimer, kPrivate, kCommand, kDestroy } kind;
-    uint32_t message = 0;  // timer id, private message number or command id
+    enum Kind { kTimer, kPrivate, kCommand, kDestroy, kHotkey } kind;
+    uint32_t message = 0;  // timer id, private message number, command id or hotkey id
     uint64_t wParam = 0;
     int64_t lParam = 0;
 };

@@ -18,6 +18,9 @@ QString LayoutPath(const QString& resourceName) {
         {"LAYOUT:XML_ABOUT", ":/layouts/about.ui"},
         {"LAYOUT:XML_MSGBOX", ":/layouts/msgbox.ui"},
         {"LAYOUT:XML_SET_VOLUME", ":/layouts/setvolume.ui"},
+        {"LAYOUT:XML_SAVEEFFECT", ":/layouts/saveeffect.ui"},
+        {"LAYOUT:XML_SAVEPRESET", ":/layouts/savepreset.ui"},
+        {"LAYOUT:XML_EDIT_ADDFILENAME", ":/layouts/editfilename.ui"},
     };
     const auto it = layouts.find(resourceName);
     return it == layouts.end() ? QString() : it->second;

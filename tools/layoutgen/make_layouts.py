@@ -11,6 +11,7 @@ import sys
 sys.dont_write_bytecode = True  # keep the source tree clean of __pycache__
 
 import dialogs  # noqa: E402
+import dialogs_save  # noqa: E402
 import kit  # noqa: E402
 import mainwnd  # noqa: E402
 import uixml  # noqa: E402
@@ -19,7 +20,8 @@ import uixml  # noqa: E402
 def main(argv):
     root = pathlib.Path(__file__).resolve().parents[2]
     out = pathlib.Path(argv[1]) if len(argv) > 1 else root / "resources" / "layouts"
-    layouts = {"mainwnd.ui": mainwnd.build(), **dialogs.all_layouts()}
+    layouts = {"mainwnd.ui": mainwnd.build(), **dialogs.all_layouts(),
+               **dialogs_save.all_layouts()}
     out.mkdir(parents=True, exist_ok=True)
     for file_name, layout in layouts.items():
         uixml.check(layout)

@@ -1,0 +1,201 @@
+// Real key grabs on a private Xvfb display: keys pressed with xdotool (XTEST) must arrive as
+// hotkeyPressed with the registered id. Exits 77 (skipped) without Xvfb or xdotool.
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "HotkeyConfig.h"
+#include "VirtualKeys.h"
+#include "X11GlobalHotkeys.h"
+
+namespace {
+
+using hotkey::kModAlt;
+using hotkey::kModCtrl;
+using hotkey::kModShift;
+
+std::string FindProgram(const std::string& name) {
+    const char* path = getenv("PATH");
+    const std::string dirs = path && *path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        const size_t end = std::min(dirs.find(':', start), dirs.size());
+        const std::filesystem::path candidate =
+            std::filesystem::path(dirs.substr(start, end - start)) / name;
+        std::error_code error;
+        if (!candidate.parent_path().empty() && std::filesystem::is_regular_file(candidate, error))
+            return candidate.string();
+        start = end + 1;
+    }
+    return {};
+}
+
+std::string g_xdotool;
+
+// Presses keys in order through the X server ("ctrl+F1", "KP_End").
+void Press(const std::vector<std::string>& keys) {
+    std::vector<std::string> args = {"key"};
+    args.insert(args.end(), keys.begin(), keys.end());
+    const RunResult result = RunProgram(g_xdotool, args, {}, 10000);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+}
+
+// Caps Lock and Num Lock on for a scope; off again even when the test fails inside.
+struct LocksOn {
+    LocksOn() { Press({"Num_Lock", "Caps_Lock"}); }
+    ~LocksOn() { Press({"Num_Lock", "Caps_Lock"}); }
+};
+
+std::vector<int> Ids(const QSignalSpy& spy) {
+    std::vector<int> ids;
+    for (const QList<QVariant>& arguments : spy) ids.push_back(arguments.at(0).toInt());
+    return ids;
+}
+
+// A second X client, standing for another program that holds key grabs.
+class OtherClient {
+  public:
+    OtherClient() : connection_(xcb_connect(nullptr, nullptr)) {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+        symbols_ = xcb_key_symbols_alloc(connection_);
+    }
+    ~OtherClient() {
+        xcb_key_symbols_free(symbols_);
+        xcb_disconnect(connection_);
+    }
+    // True when the grab was granted.
+    bool Grab(uint16_t mask, xcb_keysym_t keysym) {
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols_, keysym);
+        const xcb_keycode_t code = codes ? codes[0] : 0;
+        free(codes);
+        xcb_generic_error_t* error = xcb_request_check(
+            connection_, xcb_grab_key_checked(connection_, 0, root_, mask, code,
+                                              XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        free(error);
+        return error == nullptr;
+    }
+
+  private:
+    xcb_connection_t* connection_;
+    xcb_window_t root_ = 0;
+    xcb_key_symbols_t* symbols_ = nullptr;
+};
+
+TEST(X11HotkeyCheck, PressesArriveAsTheirIdsWhateverTheLockStates) {
+    X11GlobalHotkeys hotkeys;
+    ASSERT_TRUE(hotkeys.Available()) << hotkeys.LastError();
+    QSignalSpy spy(&hotkeys, &X11GlobalHotkeys::hotkeyPressed);
+    ASSERT_TRUE(hotkeys.Register(7, kModCtrl, vk::kF1)) << hotkeys.LastError();
+    ASSERT_TRUE(hotkeys.Register(8, kModShift, vk::kNumpad0 + 5)) << hotkeys.LastError();
+    ASSERT_TRUE(hotkeys.Register(9, kModCtrl | kModAlt, 'A')) << hotkeys.LastError();
+
+    // Plain F1 and Ctrl+Shift+F1 are other combinations and must not count.
+    Press({"F1", "ctrl+shift+F1", "ctrl+F1", "shift+KP_Begin", "ctrl+alt+a"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() >= 3; }, 5000));
+    {
+        LocksOn locks;
+        Press({"ctrl+F1", "shift+KP_Begin"});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() >= 5; }, 5000));
+    }
+    EXPECT_EQ(Ids(spy), (std::vector<int>{7, 8, 9, 7, 8}));
+}
+
+TEST(X11HotkeyCheck, FavouriteHotkeysOfTheConfigurationFire) {
+    X11GlobalHotkeys hotkeys;
+    QSignalSpy spy(&hotkeys, &X11GlobalHotkeys::hotkeyPressed);
+    TempDir dir;
+    HotkeyConfig config;
+    ASSERT_TRUE(config.Init(dir.Path() + "/QvH31Moodcfg.ini"));
+    config.SetHotkeyHost(&hotkeys);
+    SoundEntry first;
+    first.SetName(u"掌声");
+    first.SetPath(u"DJ_ZS");
+    first.hotkey = hotkey::MakeValue(0, vk::kNumpad0 + 1);
+    SoundEntry second = first;
+    second.hotkey = hotkey::MakeValue(kModCtrl, vk::kF1 + 1);
+    config.AddFavourite(first);
+    config.AddFavourite(second);
+    config.EnableHotkeys(true);
+
+    Press({"KP_End", "ctrl+F2"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() >= 2; }, 5000));
+    EXPECT_EQ(Ids(spy), (std::vector<int>{14000, 14001}));
+
+    // Switched off, the keys belong to other programs again.
+    config.EnableHotkeys(false);
+    OtherClient other;
+    EXPECT_TRUE(other.Grab(XCB_MOD_MASK_CONTROL, XK_F2));
+    EXPECT_TRUE(other.Grab(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_2, XK_F2));
+}
+
+TEST(X11HotkeyCheck, AKeyHeldByAnotherProgramIsRefusedAndNotFatal) {
+    OtherClient other;
+    ASSERT_TRUE(other.Grab(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_LOCK, XK_F3));
+    X11GlobalHotkeys hotkeys;
+    EXPECT_FALSE(hotkeys.Register(3, kModCtrl, vk::kF1 + 2));
+    EXPECT_NE(hotkeys.LastError().find("another program"), std::string::npos)
+        << hotkeys.LastError();
+    // Nothing of the failed attempt is left behind: the free variants stay free.
+    OtherClient third;
+    EXPECT_TRUE(third.Grab(XCB_MOD_MASK_CONTROL, XK_F3));
+    EXPECT_TRUE(hotkeys.Register(4, kModCtrl, vk::kF1 + 3)) << hotkeys.LastError();
+}
+
+TEST(X11HotkeyCheck, IdsOwnTheirCombinationAndUnregisterReleasesEveryVariant) {
+    X11GlobalHotkeys hotkeys;
+    ASSERT_TRUE(hotkeys.Register(10, kModCtrl | kModShift, 'Z'));
+    EXPECT_FALSE(hotkeys.Register(11, kModCtrl | kModShift, 'Z'));  // as on Windows
+    EXPECT_TRUE(hotkeys.Register(10, kModCtrl | kModShift, 'Z'));   // the same id again
+    EXPECT_FALSE(hotkeys.Register(12, 0, 0xFF));                    // no such key
+    hotkeys.Unregister(10);
+    OtherClient other;
+    const uint16_t mask = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT;
+    const int locks[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+    for (int lock : locks)
+        EXPECT_TRUE(other.Grab(static_cast<uint16_t>(mask | lock), XK_z)) << lock;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string xvfb = FindProgram("Xvfb");
+    g_xdotool = FindProgram("xdotool");
+    if (xvfb.empty() || g_xdotool.empty()) {
+        std::printf("skipped: %s not found\n", xvfb.empty() ? "Xvfb" : "xdotool");
+        return 77;
+    }
+    // Xvfb picks a free display and writes its number to the pipe given by -displayfd.
+    ChildProcess server;
+    if (!server.Start(xvfb,
+                      {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"})) {
+        std::printf("skipped: cannot start %s\n", xvfb.c_str());
+        return 77;
+    }
+    std::string display;
+    if (!server.ReadLine(display, 20000) || display.empty()) {
+        std::printf("skipped: Xvfb did not report its display\n");
+        return 77;
+    }
+    setenv("DISPLAY", (":" + display).c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    unsetenv("WAYLAND_DISPLAY");
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    server.Stop();
+    return result;
+}

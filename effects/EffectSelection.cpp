@@ -1,0 +1,131 @@
+// Choosing effects, showing which one is current, the custom buttons' names, and one-key
+// natural voice.
+#include <QAbstractButton>
+#include <QFile>
+#include <QLabel>
+#include <QTabWidget>
+
+#include "Controls.h"
+#include "EventHandlerEffect.h"
+#include "KxTreeViewAdapter.h"
+#include "MainApp.h"
+#include "MainDlg.h"
+#include "OverlayRules.h"
+#include "ParamTable.h"
+#include "WorkSpace.h"
+
+namespace {
+constexpr int kBuiltinButtons = 12;  // 0..11 built-in (9..11 the card's slots), 12..23 the user's
+constexpr int kFirstNamedButton = 9;
+
+QString RecordText(const lw52::EffectRecord& record) {
+    return QString::fromStdString(lw52::RecordName(record));
+}
+}  // namespace
+
+void CEventHandlerEffect::SelectEffect(int id) {
+    const int i = id - kFirstEffectButton;
+    QAbstractButton* button = EffectButton(i);
+    if (i < 0 || i >= kEffectButtons || (button && button->isChecked())) return;
+    if (auto* natural = FindControlAs<QAbstractButton>(m_window->Content(), "Oneclick_soundTrack"))
+        natural->setChecked(false);
+
+    const bool builtin = i < kBuiltinButtons;
+    const int user = i - kBuiltinButtons;
+    const lw52::EffectRecord* entry = nullptr;
+    if (builtin)
+        entry = &m_workspace->BuiltinEffects()[static_cast<size_t>(i)];
+    else if (user < static_cast<int>(m_workspace->CustomEffects().size()))
+        entry = &m_workspace->CustomEffects()[static_cast<size_t>(user)];
+    const bool custom = !builtin || i >= lw52::kFirstCardSlotEffect;
+    if (custom && entry && entry->isFileEffect == 1) {
+        const QString path = QString::fromStdString(lw52::RecordPath(*entry));
+        if (!QFile::exists(path)) {
+            ShowTipAtButton(id, QObject::tr("%1音效文件不存在").arg(RecordText(*entry)), 2000);
+            return;
+        }
+        ShowForbidOperation(true);
+        m_pendingKind = 1;
+        m_pendingName = RecordText(*entry);
+    }
+    if (builtin) {
+        m_workspace->ApplyEffect(i);
+    } else if (!m_workspace->ApplyCustomEffect(user)) {
+        ShowTipAtButton(id, QObject::tr("您尚未保存该音效！"), 2000);
+        return;
+    }
+    RefreshSelection();
+    if (m_presetMarked) ClearPresetMarks();
+}
+
+void CEventHandlerEffect::RefreshSelection() {
+    for (QAbstractButton* b : m_effectButtons)
+        if (b) b->setChecked(false);
+    const lw52::EffectRecord& current = m_workspace->Current();
+    const int e = current.values[lw52::kParamEffect];
+    int checked = -1;
+    if (current.reserved1024 == 0) {
+        if (current.isFileEffect != 1)
+            checked =
+                e <= 11 ? e : (current.slot >= 0 && current.slot <= 14 ? current.slot + 9 : -1);
+        else if (e >= 148 && e <= 162)
+            checked = e - 139;
+    }
+    if (QAbstractButton* b = EffectButton(checked)) b->setChecked(true);
+    if (auto* tabs = FindControlAs<QTabWidget>(m_window->Content(), 900))
+        tabs->setCurrentIndex(checked > 11 ? 1 : 0);
+    m_overlays->Refresh(*m_workspace);
+    if (auto* title = FindControlAs<QLabel>(m_window->Content(), "txt_eff_title"))
+        title->setText(QObject::tr("当前音效：%1").arg(RecordText(current)));
+    if (m_library) m_library->MarkCurrent(QString::fromStdString(lw52::RecordPath(current)));
+}
+
+void CEventHandlerEffect::RefreshEffectButtons() {
+    for (int i = kFirstNamedButton; i < kEffectButtons; ++i) {
+        const lw52::EffectRecord* entry =
+            i < kBuiltinButtons
+                ? &m_workspace->BuiltinEffects()[static_cast<size_t>(i)]
+                : &m_workspace->CustomEffects()[static_cast<size_t>(i - kBuiltinButtons)];
+        if (i >= kBuiltinButtons && entry->empty == 1) continue;
+        LabelButton(kFirstEffectButton + i, RecordText(*entry),
+                    HotkeyValue(kFirstEffectButton + i));
+        QAbstractButton* button = EffectButton(i);
+        auto* title = FindControlAs<QLabel>(m_window->Content(), "txt_eff_title");
+        if (!button || !button->isChecked() || !title) continue;
+        const QString text = QObject::tr("当前音效：%1").arg(button->text());
+        if (text.compare(title->text(), Qt::CaseInsensitive) != 0) {
+            title->setText(text);
+            m_workspace->SetCurrentName(button->text().left(63).toStdString());
+        }
+    }
+}
+
+void CEventHandlerEffect::LabelButton(int id, QString text, int hotkey) {
+    QAbstractButton* button = EffectButton(id - kFirstEffectButton);
+    if (!button) return;
+    if (hotkey != 0) text = QString("%1(%2)").arg(text, HotkeyTextOf(hotkey));
+    button->setToolTip(text);
+    button->setText(text.size() > 7 ? text.left(6) + ".." : text);
+}
+
+void CEventHandlerEffect::ToggleNaturalVoice() {
+    auto* natural = FindControlAs<QAbstractButton>(m_window->Content(), "Oneclick_soundTrack");
+    if (!natural) return;
+    if (natural->isChecked()) {
+        m_savedEffect = m_workspace->Current();
+        if (!m_workspace->BuiltinEffects().empty()) {
+            m_workspace->LoadRecord(m_workspace->BuiltinEffects()[0]);
+            m_workspace->RefreshControls();
+            m_workspace->SendCurrentEffect();
+        }
+    } else {
+        if (m_savedEffect.isFileEffect == 1) ShowForbidOperation(true);
+        m_workspace->RestoreRecord(m_savedEffect);
+        m_workspace->RefreshControls();
+        m_workspace->SendCurrentEffect();
+    }
+    RefreshSelection();
+    if (m_presetMarked) ClearPresetMarks();
+    if (m_savedEffect.isFileEffect != 1)
+        App().NotifyCenter().FireEventAsync(std::make_shared<EventForbidOpreateWindow>(m_window));
+}

@@ -1,0 +1,63 @@
+// Effect files from the library trees and the progress and result of their upload.
+#include <QProgressBar>
+#include <QWidget>
+
+#include "Controls.h"
+#include "EventHandlerEffect.h"
+#include "MainApp.h"
+#include "MainDlg.h"
+#include "MessageBox.h"
+#include "QvAudioProtocol.h"
+#include "TipWindow.h"
+#include "WorkSpace.h"
+
+void CEventHandlerEffect::SetTipAnchor(int x, int y) {
+    m_tipAnchor = m_window->mapToGlobal(QPoint(x, y));
+}
+
+int CEventHandlerEffect::UploadFile(int kind, int slot, const QString& name, const QString& path) {
+    if (!m_workspace->IsConnected()) {
+        msgbox::Show(m_window, QObject::tr("未连接设备"), QObject::tr("提示"));
+        return 0;
+    }
+    ShowForbidOperation(true);
+    m_pendingKind = kind;
+    m_pendingName = name;
+    if (!m_workspace->UploadEffectFile(path.toStdString(), slot)) {
+        ShowForbidOperation(false);
+        return 0;
+    }
+    m_workspace->SetFileEffect(name.toStdString(), path.toStdString());
+    RefreshSelection();
+    if (m_presetMarked) ClearPresetMarks();
+    return 1;
+}
+
+int CEventHandlerEffect::ApplyEffectFile(const QString& name, const QString& path) {
+    return UploadFile(1, 0, name, path);
+}
+
+int CEventHandlerEffect::StoreEffectFileInSlot(int slot, const QString& name, const QString& path) {
+    return UploadFile(2, slot, name, path);
+}
+
+void CEventHandlerEffect::OnTransferMessage(uint64_t wParam, int64_t lParam) {
+    auto* progress = FindControlAs<QProgressBar>(m_window->Content(), "progress_eff_download");
+    QWidget* progressWidget = FindControl(m_window->Content(), "progress_eff_download");
+    if (wParam == kTransferProgress) {
+        const int percent = lParam < 0 ? 0 : lParam > 100 ? 100 : static_cast<int>(lParam);
+        if (lParam == 0 && progressWidget) progressWidget->show();
+        if (progress) progress->setValue(percent);
+        return;
+    }
+    if (wParam != kTransferResult) return;
+    if (progressWidget) progressWidget->hide();
+    ShowForbidOperation(false);
+    if (lParam != 1) {
+        const QString action = m_pendingKind == 2 ? QObject::tr("保存") : QObject::tr("使用");
+        CTipWindow::ShowAt(m_tipAnchor, QObject::tr("%1%2音效失败!").arg(action, m_pendingName),
+                           1000);
+    } else if (m_pendingKind == 2) {
+        CTipWindow::ShowAt(m_tipAnchor, QObject::tr("保存%1音效成功!").arg(m_pendingName), 1000);
+    }
+}

@@ -1,0 +1,64 @@
+#include "KxTreeItemWidget.h"
+
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+
+#include "Controls.h"
+
+namespace {
+constexpr const char* kMarkedColor = "#21b8bc";
+constexpr const char* kClearColor = "#ffffff00";
+constexpr const char* kHoverColor = "#37383e";
+}  // namespace
+
+CKxTreeItemWidget::CKxTreeItemWidget(CTreeData* node, QWidget* parent)
+    : QWidget(parent), m_node(node), m_toggle(new QToolButton(this)), m_name(new QLabel(this)) {
+    setAttribute(Qt::WA_StyledBackground);
+    setObjectName("item_panel");
+    m_toggle->setObjectName("tgl_switch");
+    m_toggle->setProperty(kControlIdProperty, kToggleId);
+    m_toggle->setCheckable(true);
+    m_toggle->setAutoRaise(true);
+    m_toggle->setFixedSize(kHeight - 4, kHeight - 4);
+    m_name->setObjectName("txt_iterm_name");
+    m_name->setProperty(kControlIdProperty, kNameId);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(2, 0, 2, 0);
+    layout->setSpacing(2);
+    layout->addWidget(m_toggle);
+    layout->addWidget(m_name, 1);
+    connect(m_toggle, &QToolButton::clicked, this, [this] {
+        if (onToggle) onToggle();
+    });
+}
+
+void CKxTreeItemWidget::Show(const QString& text, bool hasChildren, bool expanded, bool marked) {
+    m_name->setText(text);
+    m_name->setToolTip(text);
+    m_toggle->setVisible(hasChildren);
+    m_toggle->setChecked(expanded);
+    m_toggle->setText(expanded ? QStringLiteral("▾") : QStringLiteral("▸"));
+    const char* normal = marked ? kMarkedColor : kClearColor;
+    const char* hover = marked ? kMarkedColor : kHoverColor;
+    setProperty("colorNormal", normal);
+    setProperty("colorSelected", normal);
+    setProperty("colorHover", hover);
+    // "#ffffff00" is red, green, blue, alpha: style sheets read eight digits alpha first.
+    const QString fill = marked ? QString::fromLatin1(kMarkedColor) : QStringLiteral("transparent");
+    setStyleSheet(
+        QStringLiteral("#item_panel { background: %1; } #item_panel:hover { background: %2; }")
+            .arg(fill, QString::fromLatin1(hover)));
+}
+
+void CKxTreeItemWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !onDoubleClick)
+        return QWidget::mouseDoubleClickEvent(event);
+    onDoubleClick(event->globalPosition().toPoint());
+}
+
+void CKxTreeItemWidget::contextMenuEvent(QContextMenuEvent* event) {
+    // Only the name opens the menu; the toggle and the margins do not.
+    if (!m_name->geometry().contains(event->pos()) || !onNameContextMenu) return event->ignore();
+    onNameContextMenu(event->globalPos());
+}

@@ -1,0 +1,104 @@
+// The effects page in the real main window, attached to the virtual card process: what the
+// user does reaches the card as the card expects it, and what the card does reaches the page.
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QLabel>
+#include <QTest>
+#include <sstream>
+
+#include "ChildProcess.h"
+#include "EventHandlerEffect.h"
+#include "MainApp.h"
+#include "MainDlg.h"
+#include "MessageBox.h"
+
+namespace {
+
+class EffectsPageCardTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string vhid = dir.Path() + "/vhid";
+        ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH, {"--dir", vhid}));
+        ASSERT_NE(card.WaitForLine("listening on", 10000), "");
+        qputenv("LW52_VHID_DIR", QByteArray::fromStdString(vhid));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.Path() + "/data"));
+        msgbox::SetResponder([](const msgbox::Shown&) { return msgbox::kIdOk; });
+        app = std::make_unique<CMainApp>();
+        ASSERT_TRUE(app->Init());
+        ASSERT_TRUE(app->Workspace()->IsConnected());
+        app->StartWindows();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app->MainWindow() != nullptr; }, 5000));
+        window = app->MainWindow();
+    }
+    void TearDown() override {
+        app.reset();
+        msgbox::SetResponder(nullptr);
+    }
+    Json::Value CardState() {
+        card.WriteLine("state");
+        std::string line;
+        card.ReadLine(line, 5000);
+        Json::Value value;
+        std::istringstream in(line);
+        Json::CharReaderBuilder builder;
+        std::string errors;
+        Json::parseFromStream(builder, in, &value, &errors);
+        return value;
+    }
+    // Waits (bounded) until the card's parameter id holds value, running the event loop.
+    bool CardParamBecomes(int id, int value) {
+        return QTest::qWaitFor([&] { return CardState()["params"][id].asInt() == value; }, 5000);
+    }
+    void UserMoves(int id, int value) {
+        ControlEvent e;
+        e.control = window->FindById(id);
+        e.id = id;
+        e.code = kEventSliderPos;
+        e.value = value;
+        if (auto* slider = qobject_cast<QAbstractSlider*>(e.control)) slider->setValue(value);
+        window->DispatchControlEvent(e);
+    }
+
+    TempDir dir;
+    ChildProcess card;
+    std::unique_ptr<CMainApp> app;
+    CMainDlg* window = nullptr;
+};
+
+TEST_F(EffectsPageCardTest, KnobsAndEffectButtonsReachTheCard) {
+    UserMoves(8023, 50);  // reverb volume
+    EXPECT_TRUE(CardParamBecomes(36, 50));
+    EXPECT_EQ(qobject_cast<QLabel*>(window->FindById(6023))->text(), "50");
+
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(window->FindById(10003)), Qt::LeftButton);
+    EXPECT_TRUE(CardParamBecomes(4, 3));
+    EXPECT_TRUE(qobject_cast<QAbstractButton*>(window->FindById(10003))->isChecked());
+    EXPECT_EQ(qobject_cast<QLabel*>(window->Find("txt_eff_title"))->text(), "当前音效：男变女");
+}
+
+TEST_F(EffectsPageCardTest, ASwitchBlocksThePageForAMoment) {
+    auto* boost = qobject_cast<QAbstractButton*>(window->FindById(7000));
+    ASSERT_NE(boost, nullptr);
+    QTest::mouseClick(boost, Qt::LeftButton);
+    EXPECT_TRUE(CardParamBecomes(6, boost->isChecked() ? 1 : 0));
+    QWidget* forbid = window->Find("forbid_operation");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return forbid->isVisible(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !forbid->isVisible(); }, 2000))
+        << "timer 1012 lifts it";
+}
+
+TEST_F(EffectsPageCardTest, AKnobTurnedOnTheCardMovesThePage) {
+    card.WriteLine("knob 36 77 15 200");
+    std::string reply;
+    card.ReadLine(reply, 5000);
+    auto* knob = qobject_cast<QAbstractSlider*>(window->FindById(8023));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return knob->value() == 77; }, 5000));
+    EXPECT_EQ(qobject_cast<QLabel*>(window->FindById(6023))->text(), "77");
+    EXPECT_EQ(qobject_cast<QAbstractSlider*>(window->FindById(2025))->value(), 200);
+    EXPECT_EQ(qobject_cast<QLabel*>(window->FindById(6025))->text(), "8.0");
+}
+
+}  // namespace

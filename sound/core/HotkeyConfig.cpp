@@ -1,0 +1,323 @@
+#include "HotkeyConfig.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "AppPaths.h"
+#include "HotkeyText.h"
+#include "IGlobalHotkeys.h"
+#include "IniFile.h"
+#include "Log.h"
+#include "VirtualKeys.h"
+
+namespace {
+constexpr std::string_view kFavourites = "HotkeyMood";
+constexpr std::string_view kFavouritePaths = "HotkeyMoodPath";
+constexpr std::string_view kLocal = "DIY";
+constexpr std::string_view kLocalPaths = "DIYPath";
+constexpr std::string_view kDownload = "Download";
+constexpr std::string_view kDownloadPaths = "DownloadPath";
+constexpr std::string_view kConfig = "Config";
+constexpr std::string_view kVolume = "Volume";
+constexpr std::string_view kEnableHotkey = "EnableHotKey";
+constexpr std::string_view kCount = "count";
+constexpr std::string_view kEffectHotkeySection = "HotKey";
+
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// Case folding for the favourite comparison; the stored names are Chinese or ASCII.
+std::u16string Folded(std::u16string s) {
+    for (char16_t& c : s)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return s;
+}
+}  // namespace
+
+bool HotkeyConfig::Init() {
+    return Init(app_paths::HotkeyConfigPath());
+}
+
+bool HotkeyConfig::Init(const std::string& path) {
+    path_ = path;
+    if (FileExists(path_)) {
+        Load();
+        return true;
+    }
+    volume_ = kNewFileVolume;
+    hotkeysEnabled_ = false;
+    std::string reason;
+    if (CIniFile::CreateUtf16File(path_, &reason)) return true;
+    QV_LOG("cannot create %s: %s", path_.c_str(), reason.c_str());
+    return false;
+}
+
+void HotkeyConfig::LoadList(std::string_view section, std::string_view pathSection,
+                            bool requireFile, std::vector<SoundEntry>& list) const {
+    const CIniFile ini(path_);
+    list.clear();
+    const int count = ini.GetInt(section, kCount, 0);
+    for (int i = 0; i < count; ++i) {
+        const std::string key = std::to_string(i);
+        SoundEntry entry;
+        if (!ini.GetStruct(section, key, &entry, kSoundEntryStoredBytes)) continue;
+        const std::string path = ini.GetString(pathSection, key, "");
+        if (path.empty()) continue;
+        if (requireFile && !FileExists(path)) continue;
+        entry.SetPathUtf8(path);
+        list.push_back(entry);
+    }
+}
+
+void HotkeyConfig::Load() {
+    LoadList(kFavourites, kFavouritePaths, false, favourites_);
+    LoadList(kLocal, kLocalPaths, true, locals_);
+    LoadList(kDownload, kDownloadPaths, true, downloaded_);
+    const CIniFile ini(path_);
+    volume_ = ini.GetInt(kConfig, kVolume, kMissingVolume);
+    hotkeysEnabled_ = ini.GetInt(kConfig, kEnableHotkey, 0) != 0;
+}
+
+bool HotkeyConfig::SaveList(std::string_view section, std::string_view pathSection,
+                            const std::vector<SoundEntry>& list) {
+    CIniFile ini(path_);
+    bool ok = ini.DeleteSection(section) && ini.DeleteSection(pathSection);
+    ok = ini.WriteInt(section, kCount, static_cast<long>(list.size())) && ok;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const std::string key = std::to_string(i);
+        ok = ini.WriteStruct(section, key, &list[i], kSoundEntryStoredBytes) && ok;
+        ok = ini.WriteString(pathSection, key, list[i].PathUtf8()) && ok;
+    }
+    return ok;
+}
+
+bool HotkeyConfig::Save() {
+    bool ok = SaveList(kFavourites, kFavouritePaths, favourites_);
+    ok = SaveList(kLocal, kLocalPaths, locals_) && ok;
+    ok = SaveList(kDownload, kDownloadPaths, downloaded_) && ok;
+    CIniFile ini(path_);
+    ok = ini.WriteInt(kConfig, kVolume, volume_) && ok;
+    ok = ini.WriteInt(kConfig, kEnableHotkey, hotkeysEnabled_ ? 1 : 0) && ok;
+    if (!ok) QV_LOG("saving %s failed", path_.c_str());
+    return ok;
+}
+
+bool HotkeyConfig::SetVolume(int volume) {
+    volume_ = volume;
+    return CIniFile(path_).WriteInt(kConfig, kVolume, volume_);
+}
+
+void HotkeyConfig::EnableHotkeys(bool on) {
+    if (hotkeysEnabled_ && !on) UnregisterHotkeys();
+    const bool wasEnabled = hotkeysEnabled_;
+    hotkeysEnabled_ = on;
+    if (!wasEnabled && on) RegisterHotkeys();
+    CIniFile(path_).WriteInt(kConfig, kEnableHotkey, on ? 1 : 0);
+}
+
+void HotkeyConfig::AddFavourite(const SoundEntry& entry) {
+    favourites_.push_back(entry);
+    Save();
+}
+
+void HotkeyConfig::RemoveFavourite(size_t index) {
+    if (index >= favourites_.size()) return;
+    if (hotkeysEnabled_) UnregisterHotkeys();
+    favourites_.erase(favourites_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (hotkeysEnabled_) RegisterHotkeys();
+    Save();
+}
+
+bool HotkeyConfig::RemoveFavouritesLike(const SoundEntry& entry) {
+    if (favourites_.empty()) return false;
+    if (hotkeysEnabled_) UnregisterHotkeys();
+    const std::u16string name = entry.Name();
+    const std::u16string path = entry.Path();
+    const size_t removed = std::erase_if(
+        favourites_, [&](const SoundEntry& f) { return f.Name() == name && f.Path() == path; });
+    if (hotkeysEnabled_) RegisterHotkeys();
+    Save();
+    return removed > 0;
+}
+
+bool HotkeyConfig::IsFavourite(const SoundEntry& entry) const {
+    const std::u16string name = Folded(entry.Name());
+    const std::u16string path = Folded(entry.Path());
+    return std::any_of(favourites_.begin(), favourites_.end(), [&](const SoundEntry& f) {
+        return Folded(f.Path()) == path || Folded(f.Name()) == name;
+    });
+}
+
+uint32_t HotkeyConfig::GetFavouriteHotkey(size_t index) const {
+    return index < favourites_.size() ? favourites_[index].hotkey : 0;
+}
+
+void HotkeyConfig::SetFavouriteHotkey(size_t index, uint32_t value) {
+    if (index >= favourites_.size()) return;
+    favourites_[index].hotkey = value;
+    Save();
+}
+
+void HotkeyConfig::AddLocal(const SoundEntry& entry) {
+    const std::u16string name = entry.Name();
+    const auto same = std::find_if(locals_.begin(), locals_.end(),
+                                   [&](const SoundEntry& e) { return e.Name() == name; });
+    if (same != locals_.end()) locals_.erase(same);
+    locals_.push_back(entry);
+    Save();
+}
+
+void HotkeyConfig::RemoveLocal(size_t index) {
+    if (index >= locals_.size()) return;
+    locals_.erase(locals_.begin() + static_cast<std::ptrdiff_t>(index));
+    Save();
+}
+
+void HotkeyConfig::RenameLocal(size_t index, std::u16string_view name) {
+    if (index >= locals_.size()) return;
+    locals_[index].SetName(name);
+    Save();
+}
+
+void HotkeyConfig::AddDownloaded(const SoundEntry& entry) {
+    const auto same = std::find_if(downloaded_.begin(), downloaded_.end(),
+                                   [&](const SoundEntry& e) { return e.cloudId == entry.cloudId; });
+    if (same != downloaded_.end()) downloaded_.erase(same);
+    downloaded_.push_back(entry);
+    Save();
+}
+
+std::optional<SoundEntry> HotkeyConfig::FindDownloaded(int32_t cloudId) const {
+    for (const SoundEntry& e : downloaded_)
+        if (e.cloudId == cloudId) return e;
+    return std::nullopt;
+}
+
+bool HotkeyConfig::IsHotkeyUsed(uint32_t value) const {
+    if (value == 0) return false;
+    for (const SoundEntry& f : favourites_)
+        if (f.hotkey == value) return true;
+    for (const auto& [id, effectValue] : effectHotkeys_)
+        if (effectValue == value) return true;
+    return false;
+}
+
+std::u16string HotkeyConfig::HotkeyText(uint32_t value) {
+    return ::HotkeyText(value);
+}
+
+bool HotkeyConfig::RegisterHotkey(int id, uint32_t value) {
+    if (!host_) return false;
+    return host_->Register(id, hotkey::Modifiers(value), hotkey::KeyCode(value));
+}
+
+void HotkeyConfig::RegisterHotkeys() {
+    if (!host_) return;
+    for (size_t i = 0; i < favourites_.size(); ++i) {
+        const uint32_t value = favourites_[i].hotkey;
+        if (value != 0 && !RegisterHotkey(kHotkeyIdBase + static_cast<int>(i), value))
+            QV_LOG("RegisterHotKey failed. index=%d\n", static_cast<int>(i));
+    }
+    for (const auto& [id, value] : effectHotkeys_)
+        if (value != 0 && !RegisterHotkey(id, value))
+            QV_LOG("RegisterHotKey failed. index=%d\n", id);
+}
+
+void HotkeyConfig::UnregisterHotkeys() {
+    if (!host_) return;
+    for (size_t i = 0; i < favourites_.size(); ++i)
+        if (favourites_[i].hotkey != 0) host_->Unregister(kHotkeyIdBase + static_cast<int>(i));
+    for (const auto& [id, value] : effectHotkeys_)
+        if (value != 0) host_->Unregister(id);
+}
+
+uint32_t HotkeyConfig::GetEffectHotkey(int id) const {
+    const auto it = effectHotkeys_.find(id);
+    return it == effectHotkeys_.end() ? 0 : it->second;
+}
+
+void HotkeyConfig::LoadEffectHotkeys(const std::string& settingsPath) {
+    const CIniFile settings(settingsPath);
+    for (int id = kFirstEffectHotkeyId; id <= kLastEffectHotkeyId; ++id) {
+        const uint32_t value =
+            static_cast<uint32_t>(settings.GetInt(kEffectHotkeySection, std::to_string(id), 0));
+        effectHotkeys_[id] = value;
+        if (hotkeysEnabled_ && value != 0 && !RegisterHotkey(id, value))
+            QV_LOG("RegisterHotKey failed. index=%d\n", id);
+    }
+}
+
+bool HotkeyConfig::SetEffectHotkey(uint32_t value, int id, const std::string& settingsPath) {
+    effectHotkeys_[id] = value;
+    if (hotkeysEnabled_ && value != 0 && !RegisterHotkey(id, value))
+        QV_LOG("RegisterHotKey failed. index=%d\n", id);
+    return CIniFile(settingsPath)
+        .WriteInt(kEffectHotkeySection, std::to_string(id), static_cast<long>(value));
+}
+
+void HotkeyConfig::ClearCloudCategories() {
+    std::lock_guard lock(cloudLock_);
+    cloudCategories_.clear();
+    cloudCategoryNames_.clear();
+}
+
+int HotkeyConfig::AddCloudCategory(std::u16string_view name) {
+    std::lock_guard lock(cloudLock_);
+    if (name.empty() || cloudCategories_.size() != cloudCategoryNames_.size()) return -1;
+    cloudCategoryNames_.emplace_back(name);
+    cloudCategories_.emplace_back();
+    return static_cast<int>(cloudCategories_.size() - 1);
+}
+
+bool HotkeyConfig::AddCloudItem(size_t category, const SoundEntry& entry) {
+    std::lock_guard lock(cloudLock_);
+    if (category >= cloudCategories_.size()) return false;
+    cloudCategories_[category].push_back(entry);
+    return true;
+}
+
+size_t HotkeyConfig::CloudCategoryCount() const {
+    std::lock_guard lock(cloudLock_);
+    return cloudCategories_.size();
+}
+
+std::u16string HotkeyConfig::CloudCategoryName(size_t category) const {
+    std::lock_guard lock(cloudLock_);
+    return category < cloudCategoryNames_.size() ? cloudCategoryNames_[category] : std::u16string();
+}
+
+std::vector<SoundEntry> HotkeyConfig::CloudItems(size_t category) const {
+    std::lock_guard lock(cloudLock_);
+    return category < cloudCategories_.size() ? cloudCategories_[category]
+                                              : std::vector<SoundEntry>();
+}
+
+SoundEntry* HotkeyConfig::CloudItemLocked(size_t category, size_t index) {
+    if (category >= cloudCategories_.size() || index >= cloudCategories_[category].size())
+        return nullptr;
+    return &cloudCategories_[category][index];
+}
+
+std::optional<SoundEntry> HotkeyConfig::CloudItem(size_t category, size_t index) const {
+    std::lock_guard lock(cloudLock_);
+    if (category >= cloudCategories_.size() || index >= cloudCategories_[category].size())
+        return std::nullopt;
+    return cloudCategories_[category][index];
+}
+
+void HotkeyConfig::SetDownloadState(size_t category, size_t index, uint32_t state) {
+    std::lock_guard lock(cloudLock_);
+    if (SoundEntry* item = CloudItemLocked(category, index)) item->downloadState = state;
+}
+
+bool HotkeyConfig::TryBeginDownload(size_t category, size_t index) {
+    std::lock_guard lock(cloudLock_);
+    SoundEntry* item = CloudItemLocked(category, index);
+    if (!item || item->kind != SoundEntry::kCloud || item->downloadState != SoundEntry::kIdle)
+        return false;
+    item->downloadState = SoundEntry::kDownloading;
+    return true;
+}
