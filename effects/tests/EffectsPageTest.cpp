@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QEvent>
 #include <QLabel>
 #include <QTest>
 #include <sstream>
@@ -16,6 +17,15 @@
 #include "MessageBox.h"
 
 namespace {
+
+// Notes whether a widget was shown at some point.
+struct ShowWatch : QObject {
+    bool shown = false;
+    bool eventFilter(QObject*, QEvent* event) override {
+        shown |= event->type() == QEvent::Show;
+        return false;
+    }
+};
 
 class EffectsPageCardTest : public ::testing::Test {
   protected:
@@ -99,6 +109,26 @@ TEST_F(EffectsPageCardTest, AKnobTurnedOnTheCardMovesThePage) {
     EXPECT_EQ(qobject_cast<QLabel*>(window->FindById(6023))->text(), "77");
     EXPECT_EQ(qobject_cast<QAbstractSlider*>(window->FindById(2025))->value(), 200);
     EXPECT_EQ(qobject_cast<QLabel*>(window->FindById(6025))->text(), "8.0");
+}
+
+TEST_F(EffectsPageCardTest, AnEffectFileFromTheLibraryUploadsWithProgress) {
+    auto* page = dynamic_cast<CEventHandlerEffect*>(window->Pages()[0].get());
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(page->Library(), nullptr);
+    // The shipped library lists the effect files beside the program.
+    const QString file = QString(LW52_SOURCE_DIR) + "/resources/effects/warm-hall.dteff";
+    QWidget* progress = window->Find("progress_eff_download");
+    ShowWatch watch;
+    progress->installEventFilter(&watch);
+    ASSERT_EQ(page->ApplyEffectFile("warm-hall", file), 1);
+    EXPECT_TRUE(window->Find("forbid_operation")->isVisible()) << "the page waits for the card";
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return CardState()["effectFile"]["status"].asString() == "ok"; }, 10000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !window->Find("forbid_operation")->isVisible(); }, 5000));
+    EXPECT_TRUE(watch.shown) << "the progress bar showed while the frames went out";
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(qobject_cast<QLabel*>(window->Find("txt_eff_title"))->text(), "当前音效：warm-hall");
 }
 
 }  // namespace

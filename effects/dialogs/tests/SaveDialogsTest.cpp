@@ -173,9 +173,7 @@ TEST_F(SaveDialogs, SaveEffectNeedsTheCardEvenForTheUsersOwnEffects) {
     EXPECT_EQ(workspace->CustomEffects()[1].empty, 1);
 }
 
-// Disabled: the dialog reports success here although the workspace's write into the missing
-// folder fails and returns 0 when called directly; not yet understood (see the notes).
-TEST_F(SaveDialogs, DISABLED_SaveEffectReportsAFailedWrite) {
+TEST_F(SaveDialogs, SaveEffectReportsAFailedWrite) {
     settingsPath = dir.Path() + "/gone/QvH31ConfigData.db";
     Connect();
     CDlgSaveEffect dialog(*workspace);
