@@ -131,4 +131,34 @@ TEST_F(EffectsPageCardTest, AnEffectFileFromTheLibraryUploadsWithProgress) {
     EXPECT_EQ(qobject_cast<QLabel*>(window->Find("txt_eff_title"))->text(), "当前音效：warm-hall");
 }
 
+TEST_F(EffectsPageCardTest, NaturalVoicePresetsAndTheButtonMenus) {
+    auto* page = dynamic_cast<CEventHandlerEffect*>(window->Pages()[0].get());
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(window->FindById(10005)), Qt::LeftButton);
+    ASSERT_TRUE(CardParamBecomes(4, 5));
+
+    // Natural voice: chat while on, the telephone effect back when off.
+    auto* natural = qobject_cast<QAbstractButton*>(window->Find("Oneclick_soundTrack"));
+    QTest::mouseClick(natural, Qt::LeftButton);
+    EXPECT_TRUE(CardParamBecomes(4, 0));
+    QTest::mouseClick(natural, Qt::LeftButton);
+    EXPECT_TRUE(CardParamBecomes(4, 5));
+
+    // The equaliser preset "明亮" reaches the card and marks its button.
+    auto* bright = qobject_cast<QAbstractButton*>(window->FindById(11101));
+    QTest::mouseClick(bright, Qt::LeftButton);
+    EXPECT_TRUE(CardParamBecomes(15, 63));
+    EXPECT_TRUE(bright->isChecked());
+    EXPECT_TRUE(page->PresetMarked());
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(window->FindById(10001)), Qt::LeftButton);
+    EXPECT_FALSE(bright->isChecked()) << "choosing an effect clears the preset mark";
+
+    // What each kind of effect button offers in its menu.
+    EXPECT_EQ(page->EffectMenuItems(10000), (std::vector<int>{99}));
+    EXPECT_EQ(page->EffectMenuItems(10009), (std::vector<int>{99, 102, 101}));
+    page->SetEffectHotkey((2 << 16) | 0x70, 10009);  // Ctrl+F1
+    EXPECT_EQ(page->EffectMenuItems(10009), (std::vector<int>{99, 100, 101, 102}));
+    EXPECT_EQ(page->EffectButton(9)->toolTip(), "自定义1(Ctrl+F1)");
+    EXPECT_TRUE(page->EffectMenuItems(10012).empty()) << "an empty user effect opens no menu";
+}
+
 }  // namespace
