@@ -80,7 +80,7 @@ bool Text<Ch>::IsHeader(const Line& line, View section) const {
 }
 
 template <class Ch>
-std::optional<typename Text<Ch>::View> Text<Ch>::Find(View section, View key) const {
+std::optional<typename Text<Ch>::Line> Text<Ch>::FindKeyLine(View section, View key) const {
     section = Trim(section);
     key = Trim(key);
     bool inside = false;
@@ -91,10 +91,17 @@ std::optional<typename Text<Ch>::View> Text<Ch>::Find(View section, View key) co
             if (inside) break;  // only the first matching section counts
             inside = SameName(line.name, section);
         } else if (inside && line.kind == Kind::kKey && SameName(line.name, key)) {
-            return line.value;
+            return line;
         }
     }
     return std::nullopt;
+}
+
+template <class Ch>
+std::optional<typename Text<Ch>::View> Text<Ch>::Find(View section, View key) const {
+    const std::optional<Line> line = FindKeyLine(section, key);
+    if (!line) return std::nullopt;
+    return line->value;
 }
 
 template <class Ch>
@@ -181,24 +188,13 @@ std::optional<typename Text<Ch>::String> Text<Ch>::SetValue(View section, View k
 
 template <class Ch>
 std::optional<typename Text<Ch>::String> Text<Ch>::DeleteKey(View section, View key) const {
-    section = Trim(section);
-    key = Trim(key);
-    bool inside = false;
-    for (size_t pos = 0; pos < text_.size();) {
-        const Line line = ReadLine(pos);
-        pos = line.end;
-        if (line.kind == Kind::kSection) {
-            if (inside) break;
-            inside = SameName(line.name, section);
-        } else if (inside && line.kind == Kind::kKey && SameName(line.name, key)) {
-            String out;
-            out.reserve(text_.size());
-            out += text_.substr(0, line.begin);
-            out += text_.substr(line.end);
-            return out;
-        }
-    }
-    return std::nullopt;
+    const std::optional<Line> line = FindKeyLine(section, key);
+    if (!line) return std::nullopt;
+    String out;
+    out.reserve(text_.size());
+    out += text_.substr(0, line->begin);
+    out += text_.substr(line->end);
+    return out;
 }
 
 template <class Ch>

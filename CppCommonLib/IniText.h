@@ -53,6 +53,8 @@ class Text {
     // Every operation is one pass over the lines from the start of the text, without
     // storing them: files are parsed on each call, so this must stay cheap.
     Line ReadLine(size_t begin) const;
+    // The line of key in the first section named section.
+    std::optional<Line> FindKeyLine(View section, View key) const;
     bool IsHeader(const Line& line, View section) const;
 
     View text_;
