@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,6 +39,12 @@ class TypedEvent : public EventArgs {
         static constexpr const char* kName = NameText; \
         explicit Class(const void* sender = nullptr) : TypedEvent(kName, sender) {}
 
+class CThreadObject;
+class CTreeData;
+namespace lw52 {
+struct CloudEffectRecord;
+}
+
 // A 64-byte device frame carried by value.
 using FrameBytes = std::array<uint8_t, 64>;
 using ParamPairs = std::vector<std::pair<int32_t, int32_t>>;
@@ -59,10 +66,21 @@ LW52_DECLARE_EVENT(EventPlaybackMsg, 10030004, "on_event_playback_msg")
 LW52_DECLARE_EVENT(EventThreadCloudSoundFinishEvent, 10030005, "on_cloud_sound_finish")
 }
 ;
+// The list is shared, not copied: its record type belongs to the workspace, which this
+// layer does not include. Null when the fetch produced no list.
 LW52_DECLARE_EVENT(EventThreadCloudEffectFinishEvent, 10030006, "on_cloud_effect_finish")
+CThreadObject* worker = nullptr;  // the receiver stops and deletes it
+std::shared_ptr<const std::vector<lw52::CloudEffectRecord>> records;
+int32_t success = 0;
+std::string error;  // UTF-8; carried, not shown
 }
 ;
 LW52_DECLARE_EVENT(EventCommonThreadFinishEvent, 10030007, "on_thread_finish")
+int32_t tag = 0;  // which kind of worker finished; receivers ignore other tags
+CThreadObject* worker = nullptr;
+CTreeData* leaf = nullptr;  // identifies the entry; the receiver checks it still exists
+int32_t success = 0;
+std::string error;  // UTF-8
 }
 ;
 LW52_DECLARE_EVENT(EventDeviceChanged, 10030008, "on_device_changed")

@@ -18,3 +18,4 @@ int CmdUploadEffect(const CliContext& ctx);
 int CmdWatch(const CliContext& ctx);
 int CmdEqResponse(const CliContext& ctx);
 int CmdLibrary(const CliContext& ctx);
+int CmdCloud(const CliContext& ctx);

@@ -44,6 +44,12 @@ const char* kUsage =
     "                       the local effect library (EffectList.xml, changes go to the\n"
     "                       user's copy); import and add skip effects a list already has\n"
     "\n"
+    "cloud service ($LW52_CLOUD_URL, else \"Cloud\"/\"BaseUrl\" of the settings file):\n"
+    "  cloud ping           whether the service answers the effect list request\n"
+    "  cloud effects [--download NAME] [--apply NAME]\n"
+    "                       the cloud effects; download one (as the panel does) or download\n"
+    "                       it when needed and apply it to the card\n"
+    "\n"
     "options:\n"
     "  --json               machine-readable output\n"
     "  --device PATH        use this device instead of searching\n"
@@ -111,6 +117,7 @@ int main(int argc, char** argv) {
         {"watch", CmdWatch},
         {"eq-response", CmdEqResponse},
         {"library", CmdLibrary},
+        {"cloud", CmdCloud},
     };
     const auto it = commands.find(command);
     const int rc =

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QTabWidget>
 
+#include "CloudEffectListTreeViewAdapter.h"
 #include "Controls.h"
 #include "EventHandlerEffect.h"
 #include "KxTreeViewAdapter.h"
@@ -77,7 +78,9 @@ void CEventHandlerEffect::RefreshSelection() {
     m_overlays->Refresh(*m_workspace);
     if (auto* title = FindControlAs<QLabel>(m_window->Content(), "txt_eff_title"))
         title->setText(QObject::tr("当前音效：%1").arg(RecordText(current)));
-    if (m_library) m_library->MarkCurrent(QString::fromStdString(lw52::RecordPath(current)));
+    const QString path = QString::fromStdString(lw52::RecordPath(current));
+    if (m_cloudTree) m_cloudTree->MarkCurrent(path);
+    if (m_library) m_library->MarkCurrent(path);
 }
 
 void CEventHandlerEffect::RefreshEffectButtons() {

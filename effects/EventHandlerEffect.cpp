@@ -5,6 +5,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include "CloudEffectListDownloader.h"
+#include "CloudEffectListTreeViewAdapter.h"
 #include "Controls.h"
 #include "EqResponse.h"
 #include "IniFile.h"
@@ -34,6 +36,7 @@ QString CEventHandlerEffect::CurrentEffectPath() const {
 }
 
 CEventHandlerEffect::~CEventHandlerEffect() {
+    StopCloudWorker();
     if (HasApp())
         for (int token : m_subscriptions) App().NotifyCenter().Unsubscribe(token);
     if (m_workspace) {
@@ -98,6 +101,11 @@ void CEventHandlerEffect::Init(CMainDlg* window) {
     if (auto* tabs = FindControlAs<QTabWidget>(content, 901))
         tabs->setCurrentIndex(settings.GetInt("nCurSelTabIndex", "tabCloudEffecet", 0));
 
+    if (auto* cloudTree = FindControlAs<QTreeWidget>(content, "trctl_cloud_effectt"))
+        m_cloudTree = std::make_unique<CCloudEffectListTreeViewAdapter>(
+            *this, cloudTree, window, *m_workspace, App().NotifyCenter(),
+            window->App().UserDir().toStdString());
+
     m_eq = FindControlAs<QvEQ>(content, "eq_curve");
     if (m_eq) {
         for (double freq : lw52::kCardEqFreqs)
@@ -112,7 +120,7 @@ void CEventHandlerEffect::Init(CMainDlg* window) {
     RefreshEffectButtons();
     m_workspace->RefreshControls();
     RefreshSelection();
-    ShowCloudFallback();
+    StartCloudFetch();
 }
 
 void CEventHandlerEffect::Subscribe() {
@@ -136,6 +144,9 @@ void CEventHandlerEffect::Subscribe() {
     m_subscriptions.push_back(
         center.Subscribe(EventForbidOpreateWindow::kId, EventForbidOpreateWindow::kName,
                          [this](EventArgs&) { m_overlays->OnForbidOperate(); }));
+    m_subscriptions.push_back(center.Subscribe(EventThreadCloudEffectFinishEvent::kId,
+                                               EventThreadCloudEffectFinishEvent::kName,
+                                               [this](EventArgs& e) { OnCloudListFinished(e); }));
 }
 
 bool CEventHandlerEffect::OnControlEvent(const ControlEvent& event) {
@@ -282,16 +293,50 @@ void CEventHandlerEffect::ShowTipAtButton(int id, const QString& text, int ms) {
     CTipWindow::ShowAt(control->mapToGlobal(QPoint(control->width() / 2, 0)), text, ms);
 }
 
+void CEventHandlerEffect::StartCloudFetch() {
+    QWidget* content = m_window->Content();
+    if (QWidget* retry = FindControl(content, "wnd_cloud_eff_refresh")) retry->hide();
+    if (QWidget* busy = FindControl(content, "ani_fetch_cloud_eff")) busy->show();
+    StopCloudWorker();
+    auto* worker =
+        new CCloudEffectListDownloader(App().NotifyCenter(), m_workspace->SettingsPath(), m_window);
+    m_cloudWorker = worker;
+    worker->Start();
+}
+
+void CEventHandlerEffect::StopCloudWorker() {
+    if (!m_cloudWorker) return;
+    m_cloudWorker->Stop(100);
+    delete m_cloudWorker;
+    m_cloudWorker = nullptr;
+}
+
+void CEventHandlerEffect::OnCloudListFinished(EventArgs& e) {
+    auto& event = static_cast<EventThreadCloudEffectFinishEvent&>(e);
+    if (event.worker != m_cloudWorker) return;  // an older fetch's late report
+    if (event.success) {
+        if (QWidget* busy = FindControl(m_window->Content(), "ani_fetch_cloud_eff")) busy->hide();
+        if (event.records && m_cloudTree) {
+            m_workspace->SetCloudEffects(*event.records);
+            m_cloudTree->Fill(CCloudEffectListTreeViewAdapter::kSourceCloud);
+        }
+    } else {
+        m_window->Timers().StartTimer(kTimerCloudRetry, 1000);
+    }
+    StopCloudWorker();
+}
+
+// After a failed fetch: the downloaded effects when there are any, else the retry panel.
 void CEventHandlerEffect::ShowCloudFallback() {
     QWidget* content = m_window->Content();
     if (QWidget* busy = FindControl(content, "ani_fetch_cloud_eff")) busy->hide();
-    // The cloud tree is filled by the cloud service; without a list the retry panel shows.
+    if (m_cloudTree && !m_workspace->DownloadedEffects().empty()) {
+        m_cloudTree->Fill(CCloudEffectListTreeViewAdapter::kSourceDownloaded);
+        return;
+    }
     if (QWidget* retry = FindControl(content, "wnd_cloud_eff_refresh")) retry->show();
 }
 
 void CEventHandlerEffect::RefetchCloudList() {
-    QWidget* content = m_window->Content();
-    if (QWidget* retry = FindControl(content, "wnd_cloud_eff_refresh")) retry->hide();
-    if (QWidget* busy = FindControl(content, "ani_fetch_cloud_eff")) busy->show();
-    m_window->Timers().StartTimer(kTimerCloudRetry, 1000);  // no cloud client yet: it fails
+    StartCloudFetch();
 }

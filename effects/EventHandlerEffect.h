@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ControlEvents.h"
-#include "ILibraryHost.h"
+#include "ICloudEffectHost.h"
 #include "Records.h"
 #include "UiEvents.h"
 
@@ -25,8 +25,10 @@ class QvEQ;
 QString HotkeyTextOf(int value);
 
 class CKxTreeViewAdapter;
+class CCloudEffectListTreeViewAdapter;
+class CThreadObject;
 
-class CEventHandlerEffect : public IPageHandler, public ILibraryHost {
+class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
   public:
     static constexpr int kFirstEffectButton = 10000;
     static constexpr int kEffectButtons = 24;
@@ -48,7 +50,8 @@ class CEventHandlerEffect : public IPageHandler, public ILibraryHost {
     void SetTipAnchor(int x, int y) override;
     QString CurrentEffectPath() const override;
     CKxTreeViewAdapter* Library() const { return m_library.get(); }
-    void RefetchCloudList();
+    void RefetchCloudList() override;
+    CCloudEffectListTreeViewAdapter* CloudTree() const { return m_cloudTree.get(); }
 
     // The page's operations (also reached by hotkeys and tests).
     void SelectEffect(int id);
@@ -89,6 +92,9 @@ class CEventHandlerEffect : public IPageHandler, public ILibraryHost {
     void ShowTipAtButton(int id, const QString& text, int ms);
     void SetEqFromValues();
     void ShowCloudFallback();
+    void StartCloudFetch();
+    void OnCloudListFinished(EventArgs& event);
+    void StopCloudWorker();
     int UploadFile(int kind, int slot, const QString& name, const QString& path);
     int HotkeyValue(int id) const;
     void LabelButton(int id, QString text, int hotkey);
@@ -98,6 +104,8 @@ class CEventHandlerEffect : public IPageHandler, public ILibraryHost {
     std::unique_ptr<CParamControlBinder> m_binder;
     std::unique_ptr<COverlayRules> m_overlays;
     std::unique_ptr<CKxTreeViewAdapter> m_library;
+    std::unique_ptr<CCloudEffectListTreeViewAdapter> m_cloudTree;
+    CThreadObject* m_cloudWorker = nullptr;  // the list fetch while it runs
     std::array<QAbstractButton*, kEffectButtons> m_effectButtons{};
     std::array<std::vector<QAbstractButton*>, 4> m_presetButtons;  // groups 1..3 by position
     QvEQ* m_eq = nullptr;

@@ -18,12 +18,13 @@ fi
 bin="$root/build/bin"
 
 emulator_pid=""
+cloud_pid=""
 work="$(mktemp -d /tmp/lw52-run-XXXXXX)"
 cleanup() {
-  if [ -n "$emulator_pid" ]; then
-    kill "$emulator_pid" 2>/dev/null || true
-    wait "$emulator_pid" 2>/dev/null || true
-  fi
+  for pid in $emulator_pid $cloud_pid; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
@@ -40,6 +41,19 @@ else
     sleep 0.1
   done
   echo "no card on the bus: a virtual card stands in ($(head -n 1 "$work/emulator.out"))"
+fi
+
+# The demo's cloud: the local fixture service, unless a cloud address is configured.
+if [ -z "${LW52_CLOUD_URL:-}" ]; then
+  "$bin/lw52-cloud-fixture" --port 0 >"$work/cloud.out" 2>&1 &
+  cloud_pid=$!
+  for _ in $(seq 1 100); do
+    grep -q "listening on" "$work/cloud.out" 2>/dev/null && break
+    sleep 0.1
+  done
+  LW52_CLOUD_URL="$(grep -o 'http://[^ ]*' "$work/cloud.out" | head -n 1)"
+  export LW52_CLOUD_URL
+  echo "cloud service: the local fixture at $LW52_CLOUD_URL"
 fi
 
 if [ -n "${LW52_RUN_UNDER_XVFB:-}" ]; then

@@ -83,6 +83,11 @@ class CWorkSpace {
     const std::vector<lw52::EffectRecord>& CustomEffects() const { return m_customEffects; }
     const std::vector<lw52::PresetRecord>& PresetList(int group) const;
     const std::vector<lw52::CloudEffectRecord>& DownloadedEffects() const { return m_downloaded; }
+    // Cloud effects (WorkSpaceCloud.cpp): the list last fetched, and the downloaded effects,
+    // which are appended to the "DownloadEffect" store of the settings file as well.
+    const std::vector<lw52::CloudEffectRecord>& CloudEffects() const { return m_cloudEffects; }
+    void SetCloudEffects(std::vector<lw52::CloudEffectRecord> list);
+    bool AddDownloadedEffect(const lw52::CloudEffectRecord& record);
     const std::map<int, int>& Pending() const { return m_pending; }
     const std::string& SettingsPath() const { return m_settingsPath; }
     const lw52::EffectFileHeader& LastEffectFileHeader() const { return m_lastEffectFileHeader; }
@@ -118,5 +123,6 @@ class CWorkSpace {
     std::array<std::vector<lw52::PresetRecord>, 4> m_presets;
     std::vector<lw52::EffectRecord> m_customEffects;  // 12
     std::vector<lw52::CloudEffectRecord> m_downloaded;
+    std::vector<lw52::CloudEffectRecord> m_cloudEffects;
     lw52::EffectFileHeader m_lastEffectFileHeader{};
 };

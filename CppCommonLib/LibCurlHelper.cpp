@@ -1,0 +1,152 @@
+#include "LibCurlHelper.h"
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "Log.h"
+
+namespace {
+
+constexpr long kPostTimeoutSeconds = 7;
+constexpr long kGetTimeoutSeconds = 3;
+constexpr const char* kFormContentType =
+    "Content-Type:application/x-www-form-urlencoded;charset=UTF-8";
+
+// curl_global_init is not thread-safe on every libcurl build; run it once before any handle.
+void EnsureCurlInitialised() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct ResponseCollector {
+    char* buffer;
+    size_t capacity;
+    size_t used;
+};
+
+// Returning fewer bytes than offered makes libcurl end the transfer with a write error, so a
+// response that does not fit fails instead of being cut silently.
+size_t CollectResponse(char* data, size_t size, size_t count, void* user) {
+    auto* collector = static_cast<ResponseCollector*>(user);
+    if (collector->used >= collector->capacity) return 0;
+    const size_t offered = size * count;
+    const size_t room = collector->capacity - collector->used;
+    const size_t taken = offered < room ? offered : room;
+    std::memcpy(collector->buffer + collector->used, data, taken);
+    collector->used += taken;
+    return taken;
+}
+
+size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
+    return std::fwrite(data, 1, size * count, static_cast<FILE*>(user));
+}
+
+struct TransferProgress {
+    curl_off_t total = 0;
+    curl_off_t current = 0;
+};
+
+int RecordProgress(void* user, curl_off_t downloadTotal, curl_off_t downloadNow, curl_off_t,
+                   curl_off_t) {
+    auto* progress = static_cast<TransferProgress*>(user);
+    progress->total = downloadTotal;
+    progress->current = downloadNow;
+    return 0;
+}
+
+bool IsSuccessStatus(long status) {
+    return status >= 200 && status <= 299;
+}
+
+}  // namespace
+
+int CLibCurlHelper::HttpPost(const std::string& url, const char* postFields, char* buffer,
+                             size_t capacity) {
+    EnsureCurlInitialised();
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        QV_LOG("url:%s curl_easy_init failed", url.c_str());
+        return -1;
+    }
+    ResponseCollector collector{buffer, capacity, 0};
+    curl_slist* headers = curl_slist_append(nullptr, kFormContentType);
+
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    // Without a body libcurl would read one through the read callback (stdin by default).
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, postFields ? postFields : "");
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectResponse);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &collector);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kPostTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kPostTimeoutSeconds);
+
+    int result = -1;
+    const CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) {
+        QV_LOG("url:%s easy_perform return CURLcode:%d", url.c_str(), static_cast<int>(code));
+    } else {
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        if (!IsSuccessStatus(status))
+            QV_LOG("url:%s return code:%d.", url.c_str(), static_cast<int>(status));
+        else
+            result = static_cast<int>(collector.used);
+    }
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+    return result;
+}
+
+bool CLibCurlHelper::HttpGetFile(const std::string& localPath, const std::string& url) {
+    FILE* file = std::fopen(localPath.c_str(), "wb");
+    if (!file) {
+        QV_LOG("url:%s cannot open %s for writing", url.c_str(), localPath.c_str());
+        return false;
+    }
+    EnsureCurlInitialised();
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        QV_LOG("url:%s curl_easy_init failed", url.c_str());
+        std::fclose(file);
+        return false;
+    }
+    TransferProgress progress;
+
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "GET");
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, RecordProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kGetTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kGetTimeoutSeconds);
+
+    bool ok = false;
+    const CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) {
+        QV_LOG("url:%s easy_perform return:%d", url.c_str(), static_cast<int>(code));
+    } else {
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        if (!IsSuccessStatus(status))
+            QV_LOG("url:%s return code:%d.", url.c_str(), static_cast<int>(status));
+        else
+            ok = true;
+    }
+    // A write error on close (disk full) means the file is not whole.
+    if (std::fclose(file) != 0 && ok) {
+        QV_LOG("url:%s writing %s failed", url.c_str(), localPath.c_str());
+        ok = false;
+    }
+    curl_easy_cleanup(curl);
+    return ok;
+}

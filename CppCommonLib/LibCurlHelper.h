@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The program's two network operations on the libcurl easy interface. Blocking: call them
+// on worker threads. No shared state, so several workers may call them at once.
+class CLibCurlHelper {
+  public:
+    // Form-encoded POST (postFields may be null: no body). The response is collected into
+    // buffer (capacity bytes; a larger response fails). Returns the bytes stored, or -1 on a
+    // transport error, a timeout (7 s) or an HTTP status outside 2xx.
+    static int HttpPost(const std::string& url, const char* postFields, char* buffer,
+                        size_t capacity);
+    // GET of url into localPath (created or truncated). True when the whole body was written
+    // and the status was 2xx; 3 s connect and total timeouts.
+    static bool HttpGetFile(const std::string& localPath, const std::string& url);
+};
