@@ -37,6 +37,10 @@ Record Zeroed() {
 }  // namespace
 
 void CWorkSpace::LoadStoredRecords() {
+    // The settings file is UTF-16: whoever creates it first (the panel's settings or a
+    // command-line run) creates it holding only the byte-order mark.
+    if (!m_settingsPath.empty() && !FileExists(m_settingsPath))
+        CIniFile::CreateUtf16File(m_settingsPath);
     const CIniFile ini(m_settingsPath);
     for (int g = 1; g <= 3; ++g)
         for (int s = 0; s < lw52::kUserPresetSlots; ++s) {

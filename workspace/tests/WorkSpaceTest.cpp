@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "FrameDefs.h"
 #include "ParamTable.h"
@@ -208,6 +209,12 @@ TEST_F(WorkSpaceTest, PresetsAndSlots) {
 
 TEST_F(WorkSpaceTest, StoredRecordsSurviveARestart) {
     Build();
+    // A first run creates the settings file as UTF-16, as the panel's settings do.
+    std::ifstream created(settingsPath, std::ios::binary);
+    char bom[2] = {};
+    created.read(bom, 2);
+    EXPECT_EQ(static_cast<unsigned char>(bom[0]), 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(bom[1]), 0xFE);
     workspace->ApplyEffect(2);
     workspace->SetParam(36, 77);
     ASSERT_EQ(workspace->SaveEffectToSlot(0, 1, "卡槽二"), 1);

@@ -73,7 +73,11 @@ class SaveDialogs : public WorkSpaceTest {
         return std::make_unique<CWorkSpace>(context);
     }
 
-    bool SettingsWritten() const { return std::filesystem::exists(settingsPath); }
+    // Anything stored beyond the byte-order mark the workspace creates the file with.
+    bool SettingsWritten() const {
+        std::error_code error;
+        return std::filesystem::file_size(settingsPath, error) > 2 && !error;
+    }
 
     std::vector<msgbox::Shown> boxes;
 };
