@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QTest>
+#include <QTreeWidget>
 #include <sstream>
 
 #include "ChildProcess.h"
@@ -159,6 +160,39 @@ TEST_F(EffectsPageCardTest, NaturalVoicePresetsAndTheButtonMenus) {
     EXPECT_EQ(page->EffectMenuItems(10009), (std::vector<int>{99, 100, 101, 102}));
     EXPECT_EQ(page->EffectButton(9)->toolTip(), "自定义1(Ctrl+F1)");
     EXPECT_TRUE(page->EffectMenuItems(10012).empty()) << "an empty user effect opens no menu";
+}
+
+TEST_F(EffectsPageCardTest, WithoutTheCloudTheRetryPanelShows) {
+    // No service at the default address: after the failed fetch and a second, the page
+    // offers the retry link (nothing was downloaded yet).
+    QWidget* retry = window->Find("wnd_cloud_eff_refresh");
+    // (On the cloud page of its tab, which need not be the page shown.)
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !retry->isHidden(); }, 15000));
+    EXPECT_TRUE(window->Find("ani_fetch_cloud_eff")->isHidden());
+}
+
+class EffectsPageCloudTest : public EffectsPageCardTest {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(cloudService.Start(LW52_CLOUD_FIXTURE_PATH, {"--port", "0"}));
+        const std::string line = cloudService.WaitForLine("listening on", 10000);
+        ASSERT_NE(line, "");
+        qputenv("LW52_CLOUD_URL", QByteArray::fromStdString(line.substr(line.find("http://"))));
+        EffectsPageCardTest::SetUp();
+    }
+    void TearDown() override {
+        EffectsPageCardTest::TearDown();
+        qunsetenv("LW52_CLOUD_URL");
+    }
+    ChildProcess cloudService;
+};
+
+TEST_F(EffectsPageCloudTest, TheCloudTabListsTheServicesEffectsByCategory) {
+    auto* tree = qobject_cast<QTreeWidget*>(window->Find("trctl_cloud_effectt"));
+    ASSERT_NE(tree, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tree->topLevelItemCount() == 3; }, 15000));
+    EXPECT_EQ(app->Workspace()->CloudEffects().size(), 8u);
+    EXPECT_TRUE(window->Find("wnd_cloud_eff_refresh")->isHidden());
 }
 
 }  // namespace
