@@ -98,6 +98,8 @@ void CCloudEffectListTreeViewAdapter::Fill(int source) {
                 : cloud_effect::DownloadStateOf(m_userDir, category, entry.GetPath());
         node->AddEntryCopy(entry);
     }
+    // One layout pass for the whole list instead of one per item.
+    m_tree->setUpdatesEnabled(false);
     m_tree->clear();
     for (CTreeData* category : m_root.Children()) {
         QTreeWidgetItem* item = AddItem(category, nullptr);
@@ -106,6 +108,7 @@ void CCloudEffectListTreeViewAdapter::Fill(int source) {
         category->collapsed = 0;
         Refresh(category);
     }
+    m_tree->setUpdatesEnabled(true);
     MarkCurrent(m_host.CurrentEffectPath());
 }
 
@@ -163,9 +166,15 @@ void CCloudEffectListTreeViewAdapter::Refresh(const CTreeData* node) {
     view->Show(text, !leaf, ItemOf(node)->isExpanded(), node->marked == 1);
     view->Toggle()->setVisible(!leaf);  // categories show it even when empty
     const bool grey = leaf && node->marked != 1 && IsDownloaded(node);
-    view->NameText()->setProperty("colorText", grey ? kGreyText : kWhiteText);
-    view->NameText()->setStyleSheet(grey ? QStringLiteral("color: #808080;")
-                                         : QStringLiteral("color: #ffffff;"));
+    // Style sheets are costly per item: set one only when the colour changes.
+    QLabel* name = view->NameText();
+    const QVariant colour = grey ? kGreyText : kWhiteText;
+    const QVariant before = name->property("colorText");
+    if (before == colour) return;
+    name->setProperty("colorText", colour);
+    if (!before.isValid() && !grey) return;  // a new item: the theme's light text
+    name->setStyleSheet(grey ? QStringLiteral("color: #808080;")
+                             : QStringLiteral("color: #ffffff;"));
 }
 
 void CCloudEffectListTreeViewAdapter::Redraw() {

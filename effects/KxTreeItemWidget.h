@@ -36,4 +36,5 @@ class CKxTreeItemWidget : public QWidget {
     CTreeData* m_node;
     QToolButton* m_toggle;
     QLabel* m_name;
+    bool m_marked = false;  // whether the marked style sheet is set
 };
