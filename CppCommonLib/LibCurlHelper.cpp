@@ -61,6 +61,28 @@ bool IsSuccessStatus(long status) {
     return status >= 200 && status <= 299;
 }
 
+enum PerformKind { kPostPerformText, kGetPerformText };
+
+// Runs the transfer; true for a finished transfer with a 2xx status. Failures are logged
+// with the texts of each operation.
+bool Perform(CURL* curl, const std::string& url, PerformKind kind) {
+    const CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) {
+        if (kind == kPostPerformText)
+            QV_LOG("url:%s easy_perform return CURLcode:%d", url.c_str(), static_cast<int>(code));
+        else
+            QV_LOG("url:%s easy_perform return:%d", url.c_str(), static_cast<int>(code));
+        return false;
+    }
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    if (!IsSuccessStatus(status)) {
+        QV_LOG("url:%s return code:%d.", url.c_str(), static_cast<int>(status));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int CLibCurlHelper::HttpPost(const std::string& url, const char* postFields, char* buffer,
@@ -86,18 +108,7 @@ int CLibCurlHelper::HttpPost(const std::string& url, const char* postFields, cha
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kPostTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, kPostTimeoutSeconds);
 
-    int result = -1;
-    const CURLcode code = curl_easy_perform(curl);
-    if (code != CURLE_OK) {
-        QV_LOG("url:%s easy_perform return CURLcode:%d", url.c_str(), static_cast<int>(code));
-    } else {
-        long status = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        if (!IsSuccessStatus(status))
-            QV_LOG("url:%s return code:%d.", url.c_str(), static_cast<int>(status));
-        else
-            result = static_cast<int>(collector.used);
-    }
+    const int result = Perform(curl, url, kPostPerformText) ? static_cast<int>(collector.used) : -1;
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
     return result;
@@ -130,18 +141,7 @@ bool CLibCurlHelper::HttpGetFile(const std::string& localPath, const std::string
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kGetTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, kGetTimeoutSeconds);
 
-    bool ok = false;
-    const CURLcode code = curl_easy_perform(curl);
-    if (code != CURLE_OK) {
-        QV_LOG("url:%s easy_perform return:%d", url.c_str(), static_cast<int>(code));
-    } else {
-        long status = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        if (!IsSuccessStatus(status))
-            QV_LOG("url:%s return code:%d.", url.c_str(), static_cast<int>(status));
-        else
-            ok = true;
-    }
+    bool ok = Perform(curl, url, kGetPerformText);
     // A write error on close (disk full) means the file is not whole.
     if (std::fclose(file) != 0 && ok) {
         QV_LOG("url:%s writing %s failed", url.c_str(), localPath.c_str());

@@ -122,28 +122,24 @@ void CCloudEffectListTreeViewAdapter::Clear() {
 QTreeWidgetItem* CCloudEffectListTreeViewAdapter::AddItem(CTreeData* node,
                                                           QTreeWidgetItem* parent) {
     auto* item = new QTreeWidgetItem;
-    item->setSizeHint(0, QSize(CKxTreeItemWidget::kWidth, CKxTreeItemWidget::kHeight));
     if (parent)
         parent->addChild(item);
     else
         m_tree->addTopLevelItem(item);
-    node->viewItem = item;
-    auto* view = new CKxTreeItemWidget(node, nullptr);
-    view->onToggle = [this, node] { OnToggle(node); };
-    view->onDoubleClick = [this, node](const QPoint& pos) { OnDoubleClick(node, pos); };
-    view->onNameContextMenu = [this, node](const QPoint& pos) { OnContextMenu(node, pos); };
-    m_tree->setItemWidget(item, 0, view);
+    AttachItemView(
+        m_tree, item, node, [this, node] { OnToggle(node); },
+        [this, node](const QPoint& pos) { OnDoubleClick(node, pos); },
+        [this, node](const QPoint& pos) { OnContextMenu(node, pos); });
     Refresh(node);
     return item;
 }
 
 QTreeWidgetItem* CCloudEffectListTreeViewAdapter::ItemOf(const CTreeData* node) const {
-    return node ? static_cast<QTreeWidgetItem*>(node->viewItem) : nullptr;
+    return TreeItemOf(node);
 }
 
 CKxTreeItemWidget* CCloudEffectListTreeViewAdapter::ItemWidget(const CTreeData* node) const {
-    QTreeWidgetItem* item = ItemOf(node);
-    return item && m_tree ? dynamic_cast<CKxTreeItemWidget*>(m_tree->itemWidget(item, 0)) : nullptr;
+    return ItemViewOf(m_tree, node);
 }
 
 std::string CCloudEffectListTreeViewAdapter::LocalPath(const CTreeData* leaf) const {

@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QTreeWidget>
 
 #include "Controls.h"
 
@@ -63,4 +64,27 @@ void CKxTreeItemWidget::contextMenuEvent(QContextMenuEvent* event) {
     // Only the name opens the menu; the toggle and the margins do not.
     if (!m_name->geometry().contains(event->pos()) || !onNameContextMenu) return event->ignore();
     onNameContextMenu(event->globalPos());
+}
+
+CKxTreeItemWidget* AttachItemView(QTreeWidget* tree, QTreeWidgetItem* item, CTreeData* node,
+                                  std::function<void()> onToggle,
+                                  std::function<void(const QPoint&)> onDoubleClick,
+                                  std::function<void(const QPoint&)> onContextMenu) {
+    item->setSizeHint(0, QSize(CKxTreeItemWidget::kWidth, CKxTreeItemWidget::kHeight));
+    node->viewItem = item;
+    auto* view = new CKxTreeItemWidget(node, nullptr);
+    view->onToggle = std::move(onToggle);
+    view->onDoubleClick = std::move(onDoubleClick);
+    view->onNameContextMenu = std::move(onContextMenu);
+    tree->setItemWidget(item, 0, view);
+    return view;
+}
+
+QTreeWidgetItem* TreeItemOf(const CTreeData* node) {
+    return node ? static_cast<QTreeWidgetItem*>(node->viewItem) : nullptr;
+}
+
+CKxTreeItemWidget* ItemViewOf(QTreeWidget* tree, const CTreeData* node) {
+    QTreeWidgetItem* item = TreeItemOf(node);
+    return item && tree ? dynamic_cast<CKxTreeItemWidget*>(tree->itemWidget(item, 0)) : nullptr;
 }

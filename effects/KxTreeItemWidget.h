@@ -38,3 +38,15 @@ class CKxTreeItemWidget : public QWidget {
     QLabel* m_name;
     bool m_marked = false;  // whether the marked style sheet is set
 };
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// Puts a new item view for node on item of tree (the node remembers its item), wired to the
+// tree adapter's actions. Shared by the library tree and the cloud tree.
+CKxTreeItemWidget* AttachItemView(QTreeWidget* tree, QTreeWidgetItem* item, CTreeData* node,
+                                  std::function<void()> onToggle,
+                                  std::function<void(const QPoint&)> onDoubleClick,
+                                  std::function<void(const QPoint&)> onContextMenu);
+QTreeWidgetItem* TreeItemOf(const CTreeData* node);
+CKxTreeItemWidget* ItemViewOf(QTreeWidget* tree, const CTreeData* node);

@@ -65,29 +65,24 @@ void CKxTreeViewAdapter::Fill() {
 
 QTreeWidgetItem* CKxTreeViewAdapter::AddItem(CTreeData* node, QTreeWidgetItem* parent, int index) {
     auto* item = new QTreeWidgetItem;
-    item->setSizeHint(0, QSize(CKxTreeItemWidget::kWidth, CKxTreeItemWidget::kHeight));
     if (!parent)
         m_tree->insertTopLevelItem(index < 0 ? m_tree->topLevelItemCount() : index, item);
     else
         parent->insertChild(index < 0 ? parent->childCount() : index, item);
-    node->viewItem = item;
-
-    auto* view = new CKxTreeItemWidget(node, nullptr);
-    view->onToggle = [this, node] { OnToggle(node); };
-    view->onDoubleClick = [this, node](const QPoint& pos) { OnDoubleClick(node, pos); };
-    view->onNameContextMenu = [this, node](const QPoint& pos) { OnContextMenu(node, pos); };
-    m_tree->setItemWidget(item, 0, view);
+    AttachItemView(
+        m_tree, item, node, [this, node] { OnToggle(node); },
+        [this, node](const QPoint& pos) { OnDoubleClick(node, pos); },
+        [this, node](const QPoint& pos) { OnContextMenu(node, pos); });
     Refresh(node);
     return item;
 }
 
 QTreeWidgetItem* CKxTreeViewAdapter::ItemOf(const CTreeData* node) const {
-    return node ? static_cast<QTreeWidgetItem*>(node->viewItem) : nullptr;
+    return TreeItemOf(node);
 }
 
 CKxTreeItemWidget* CKxTreeViewAdapter::ItemWidget(const CTreeData* node) const {
-    QTreeWidgetItem* item = ItemOf(node);
-    return item ? dynamic_cast<CKxTreeItemWidget*>(m_tree->itemWidget(item, 0)) : nullptr;
+    return ItemViewOf(m_tree, node);
 }
 
 void CKxTreeViewAdapter::Refresh(const CTreeData* node) {
