@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 
 #include "Controls.h"
+#include "TreeData.h"
 
 namespace {
 constexpr const char* kMarkedColor = "#21b8bc";
