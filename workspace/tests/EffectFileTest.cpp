@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -118,11 +119,16 @@ TEST(EffectFileParse, RefusesMalformedFilesWithAReason) {
 class EffectFileRead : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_dir = std::filesystem::path(::testing::TempDir()) / "lw52-effect-file-read";
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
+        // ctest runs the cases of this fixture in parallel: each needs its own folder.
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "lw52-effect-file-read-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
+    }
 
     std::string Write(const char* name, const std::vector<uint8_t>& bytes) {
         const std::string path = (m_dir / name).string();
