@@ -11,15 +11,19 @@
 #include <QThread>
 
 namespace {
-QString RuntimeDir() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return dir.isEmpty() ? QDir::tempPath() : dir;
+// The user's runtime folder; the shared temporary folder (names then carry the user id) only
+// when there is none.
+QString InstanceBase(const QString& key) {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!dir.isEmpty()) return dir + "/" + key;
+    return QDir::tempPath() + "/" + key + "-" + QString::number(getuid());
 }
 }  // namespace
 
+// Lock and socket live side by side, so a program with another runtime folder (another
+// session, a test) neither holds our lock nor answers on our socket.
 CSingleInstance::CSingleInstance(const QString& key)
-    : m_lockPath(RuntimeDir() + "/" + key + ".lock"),
-      m_serverName(key + "-" + QString::number(getuid())) {}
+    : m_lockPath(InstanceBase(key) + ".lock"), m_serverName(InstanceBase(key) + ".socket") {}
 
 CSingleInstance::~CSingleInstance() {
     m_server.reset();

@@ -29,6 +29,8 @@ void CQvAudioProtocol::SetNotifyCenter(INotifyCenter* center, const void* sender
 }
 
 void CQvAudioProtocol::SetMessageSink(IMessageSink* sink) {
+    // Waits for a post in flight, so the old sink may be destroyed once this returns.
+    std::lock_guard<std::mutex> lock(m_sinkMutex);
     m_messageSink = sink;
 }
 
@@ -104,7 +106,8 @@ bool CQvAudioProtocol::SendFrames(const std::vector<Frame64>& frames) {
 }
 
 void CQvAudioProtocol::PostTransferMessage(uint64_t wParam, int64_t lParam) {
-    if (IMessageSink* sink = m_messageSink.load()) sink->PostMessage(kMsgTransfer, wParam, lParam);
+    std::lock_guard<std::mutex> lock(m_sinkMutex);
+    if (m_messageSink) m_messageSink->PostMessage(kMsgTransfer, wParam, lParam);
 }
 
 void CQvAudioProtocol::SendFramesAsync(const std::vector<Frame64>& frames) {

@@ -36,6 +36,7 @@ class CQvAudioProtocol : public CProtocol {
     // does not exist) and the sender the events carry.
     void SetNotifyCenter(INotifyCenter* center, const void* sender);
     // Where transfer progress and result messages go (the main window); null drops them.
+    // Posting must not block: it happens under a lock.
     void SetMessageSink(IMessageSink* sink);
 
     ICommDeviceMgmt* GetDeviceManager() const { return m_manager.load(); }
@@ -58,7 +59,8 @@ class CQvAudioProtocol : public CProtocol {
     std::atomic<ICommDeviceMgmt*> m_manager{nullptr};
     std::atomic<INotifyCenter*> m_notifyCenter{nullptr};
     std::atomic<const void*> m_eventSender{nullptr};
-    std::atomic<IMessageSink*> m_messageSink{nullptr};
+    std::mutex m_sinkMutex;  // held while posting, so a sink is never used after its reset
+    IMessageSink* m_messageSink = nullptr;
 
     std::mutex m_senderMutex;  // guards m_senderThread and m_pendingFrames hand-over
     std::thread m_senderThread;
