@@ -136,19 +136,30 @@ TEST_F(PanelTest, DeviceInformationWithoutACard) {
     EXPECT_EQ(msgbox::Last(), nullptr);
 }
 
+// Environment of a panel whose user folders all lie in dir.
+std::vector<std::string> PanelEnv(const std::string& dir) {
+    return {"QT_QPA_PLATFORM=offscreen", "XDG_DATA_HOME=" + dir + "/data", "XDG_RUNTIME_DIR=" + dir,
+            "XDG_CONFIG_HOME=" + dir + "/config", "LW52_VHID_DIR=" + dir + "/vhid"};
+}
+
 TEST(PanelProcessTest, ASecondStartShowsTheFirstAndExits) {
     TempDir dir;
-    const std::vector<std::string> env = {
-        "QT_QPA_PLATFORM=offscreen", "XDG_DATA_HOME=" + dir.Path() + "/data",
-        "XDG_RUNTIME_DIR=" + dir.Path(), "XDG_CONFIG_HOME=" + dir.Path() + "/config",
-        "LW52_VHID_DIR=" + dir.Path() + "/vhid"};
+    const std::vector<std::string> env = PanelEnv(dir.Path());
     ChildProcess first;
     ASSERT_TRUE(first.Start(LW52PANEL_PATH, {}, env));
     ASSERT_NE(first.WaitForLine("main window shown", 20000), "");
+    // A panel of another session (another runtime folder) starts later; it neither is
+    // refused nor answers for the first.
+    TempDir otherDir;
+    ChildProcess other;
+    ASSERT_TRUE(other.Start(LW52PANEL_PATH, {}, PanelEnv(otherDir.Path())));
+    ASSERT_NE(other.WaitForLine("main window shown", 20000), "");
+
     const RunResult second = RunProgram(LW52PANEL_PATH, {}, env, 20000);
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_NE(first.WaitForLine("show requested", 10000), "");
     EXPECT_EQ(first.Wait(0), -1) << "the first one keeps running";
+    EXPECT_EQ(other.WaitForLine("show requested", 0), "");
 }
 
 }  // namespace
