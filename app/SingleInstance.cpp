@@ -22,8 +22,11 @@ QString InstanceBase(const QString& key) {
 
 // Lock and socket live side by side, so a program with another runtime folder (another
 // session, a test) neither holds our lock nor answers on our socket.
-CSingleInstance::CSingleInstance(const QString& key)
-    : m_lockPath(InstanceBase(key) + ".lock"), m_serverName(InstanceBase(key) + ".socket") {}
+CSingleInstance::CSingleInstance(const QString& key) {
+    const QString base = InstanceBase(key);
+    m_lockPath = base + ".lock";
+    m_serverName = base + ".socket";
+}
 
 CSingleInstance::~CSingleInstance() {
     m_server.reset();
