@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -40,8 +41,28 @@ size_t CollectResponse(char* data, size_t size, size_t count, void* user) {
     return taken;
 }
 
+struct FileSink {
+    FILE* file;
+    uint64_t limit;
+    uint64_t written;
+};
+
+// A body growing past the limit ends the transfer with a write error: a server that sends
+// without a length (or lies about it) is cut off at once, not at the timeout.
 size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
-    return std::fwrite(data, 1, size * count, static_cast<FILE*>(user));
+    auto* sink = static_cast<FileSink*>(user);
+    const size_t offered = size * count;
+    if (offered > sink->limit - sink->written) return 0;
+    const size_t taken = std::fwrite(data, 1, offered, sink->file);
+    sink->written += taken;
+    return taken;
+}
+
+// Only http and https, also after a redirect: a URL from the cloud service must never make
+// the program read a local file or speak another protocol.
+void RestrictToHttp(CURL* curl) {
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
 }
 
 struct TransferProgress {
@@ -96,6 +117,7 @@ int CLibCurlHelper::HttpPost(const std::string& url, const char* postFields, cha
     ResponseCollector collector{buffer, capacity, 0};
     curl_slist* headers = curl_slist_append(nullptr, kFormContentType);
 
+    RestrictToHttp(curl);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_POST, 1L);
@@ -114,7 +136,8 @@ int CLibCurlHelper::HttpPost(const std::string& url, const char* postFields, cha
     return result;
 }
 
-bool CLibCurlHelper::HttpGetFile(const std::string& localPath, const std::string& url) {
+bool CLibCurlHelper::HttpGetFile(const std::string& localPath, const std::string& url,
+                                 uint64_t maxBytes) {
     FILE* file = std::fopen(localPath.c_str(), "wb");
     if (!file) {
         QV_LOG("url:%s cannot open %s for writing", url.c_str(), localPath.c_str());
@@ -128,12 +151,17 @@ bool CLibCurlHelper::HttpGetFile(const std::string& localPath, const std::string
         return false;
     }
     TransferProgress progress;
+    FileSink sink{file, maxBytes, 0};
 
+    RestrictToHttp(curl);
     curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "GET");
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    // An announced length over the limit is refused before any of the body is read.
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE,
+                     static_cast<curl_off_t>(maxBytes > INT64_MAX ? INT64_MAX : maxBytes));
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, RecordProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);

@@ -1,9 +1,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
-// The program's two network operations on the libcurl easy interface. Blocking: call them
+// Largest download each kind of file may be: a server that sends more is cut off at once.
+namespace download_limit {
+constexpr uint64_t kSoundClip = uint64_t{64} << 20;
+constexpr uint64_t kFirmwarePackage = uint64_t{64} << 20;
+}  // namespace download_limit
+
+// The program's two network operations on the libcurl easy interface. Only http and https
+// are spoken (a URL with another scheme fails before anything is read). Blocking: call them
 // on worker threads. No shared state, so several workers may call them at once.
 class CLibCurlHelper {
   public:
@@ -13,6 +21,8 @@ class CLibCurlHelper {
     static int HttpPost(const std::string& url, const char* postFields, char* buffer,
                         size_t capacity);
     // GET of url into localPath (created or truncated). True when the whole body was written
-    // and the status was 2xx; 3 s connect and total timeouts.
-    static bool HttpGetFile(const std::string& localPath, const std::string& url);
+    // and the status was 2xx; 3 s connect and total timeouts. A body larger than maxBytes
+    // fails: refused up front when announced, cut off as soon as it is exceeded otherwise.
+    static bool HttpGetFile(const std::string& localPath, const std::string& url,
+                            uint64_t maxBytes);
 };

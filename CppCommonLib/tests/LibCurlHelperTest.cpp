@@ -50,6 +50,11 @@ std::string Post(const std::string& url, const char* body,
     return n < 0 ? "<-1>" : std::string(buffer.data(), static_cast<size_t>(n));
 }
 
+// Downloads with a limit well above every fixture file.
+bool GetFile(const std::string& local, const std::string& url, uint64_t maxBytes = 1 << 20) {
+    return CLibCurlHelper::HttpGetFile(local, url, maxBytes);
+}
+
 Json::Value Data(const std::string& url, const char* body) {
     Json::Value data;
     std::string error;
@@ -103,7 +108,7 @@ TEST_F(LibCurlHelperTest, ApiCallsReturnTheRecordsAndTheFilesTheyName) {
     const std::string url = effects[1]["url"].asString();
     EXPECT_EQ(url.rfind(base_ + "/files/effects/", 0), 0u) << url;
     EXPECT_EQ(url.substr(url.rfind('/')), "/clear.dteff");
-    ASSERT_TRUE(CLibCurlHelper::HttpGetFile(Local("clear.dteff"), url));
+    ASSERT_TRUE(GetFile(Local("clear.dteff"), url));
     EXPECT_EQ(ReadFile(Local("clear.dteff")), effect_);
 
     // No body at all for the categories; the category id picks the clips.
@@ -116,12 +121,12 @@ TEST_F(LibCurlHelperTest, ApiCallsReturnTheRecordsAndTheFilesTheyName) {
     EXPECT_EQ(clips[0]["name"].asString(), "cheer");
     EXPECT_TRUE(clips[0]["id"].isInt());
     EXPECT_NE(clips[0]["id"], clips[1]["id"]);
-    ASSERT_TRUE(CLibCurlHelper::HttpGetFile(Local("cheer.mp3"), clips[0]["url"].asString()));
+    ASSERT_TRUE(GetFile(Local("cheer.mp3"), clips[0]["url"].asString()));
     EXPECT_EQ(ReadFile(Local("cheer.mp3")), Pattern(700, 4));
 
     const Json::Value upgrade = Data(cloud::kPathCheckUpgrade, cloud::kBodyCheckUpgrade);
     EXPECT_EQ(upgrade["currentVer"].asInt(), 1002000);
-    ASSERT_TRUE(CLibCurlHelper::HttpGetFile(Local("fw.zip"), upgrade["url"].asString()));
+    ASSERT_TRUE(GetFile(Local("fw.zip"), upgrade["url"].asString()));
     EXPECT_EQ(ReadFile(Local("fw.zip")), Pattern(4000, 6));
 }
 
@@ -130,8 +135,8 @@ TEST_F(LibCurlHelperTest, RequestsTheServerRefusesFail) {
     EXPECT_EQ(Post(Api(cloud::kPathEffectList), nullptr), "<-1>");
     EXPECT_EQ(Post(Api(cloud::kPathSoundsOfCategory), "categoryId=x"), "<-1>");
     EXPECT_EQ(Post(Api("/api/unknown.json"), ""), "<-1>");
-    EXPECT_FALSE(CLibCurlHelper::HttpGetFile(Local("none"), base_ + "/files/effects/none.dteff"));
-    EXPECT_FALSE(CLibCurlHelper::HttpGetFile(dir_.Path() + "/no/such/dir/f", base_ + "/files/x"));
+    EXPECT_FALSE(GetFile(Local("none"), base_ + "/files/effects/none.dteff"));
+    EXPECT_FALSE(GetFile(dir_.Path() + "/no/such/dir/f", base_ + "/files/x"));
     // Nothing listens on port 1.
     EXPECT_EQ(Post("http://127.0.0.1:1/tuning" + std::string(cloud::kPathEffectList), ""), "<-1>");
 }
@@ -152,12 +157,12 @@ TEST_F(LibCurlHelperTest, ErrorStatusesFailBothOperations) {
         SCOPED_TRACE(fault);
         SetFault(fault);
         EXPECT_EQ(Post(Api(cloud::kPathEffectList), cloud::kBodyEffectList), "<-1>");
-        EXPECT_FALSE(CLibCurlHelper::HttpGetFile(Local("f.dteff"), file));
+        EXPECT_FALSE(GetFile(Local("f.dteff"), file));
         // The file was opened before the transfer; callers remove what is left.
         EXPECT_TRUE(fs::exists(Local("f.dteff")));
     }
     SetFault("clear");
-    EXPECT_TRUE(CLibCurlHelper::HttpGetFile(Local("f.dteff"), file));
+    EXPECT_TRUE(GetFile(Local("f.dteff"), file));
 }
 
 TEST_F(LibCurlHelperTest, RepliesThatAreNotOkEnvelopesFailToParse) {
@@ -180,15 +185,41 @@ TEST_F(LibCurlHelperTest, RepliesThatAreNotOkEnvelopesFailToParse) {
 TEST_F(LibCurlHelperTest, ATruncatedDownloadFails) {
     SetFault("truncate");
     const std::string file = base_ + "/files/effects/人声美化/clear.dteff";
-    EXPECT_FALSE(CLibCurlHelper::HttpGetFile(Local("cut.dteff"), file));
+    EXPECT_FALSE(GetFile(Local("cut.dteff"), file));
     EXPECT_LT(fs::file_size(Local("cut.dteff")), effect_.size());
+}
+
+TEST_F(LibCurlHelperTest, ADownloadIsCutOffAtItsLimit) {
+    const std::string file = base_ + "/files/effects/人声美化/clear.dteff";
+    EXPECT_TRUE(GetFile(Local("exact"), file, effect_.size()));
+    EXPECT_FALSE(GetFile(Local("short"), file, effect_.size() - 1));
+
+    const uint64_t limit = 256 * 1024;
+    for (const char* fault : {"flood", "hugelength"}) {
+        SCOPED_TRACE(fault);
+        SetFault(fault);
+        EXPECT_FALSE(GetFile(Local(fault), file, limit));
+        // Cut off at the limit, not after seconds of streaming into the disk.
+        EXPECT_LE(fs::file_size(Local(fault)), limit);
+    }
+}
+
+TEST_F(LibCurlHelperTest, OnlyHttpAndHttpsAreSpoken) {
+    const std::string secret = Local("secret.txt");
+    WriteFile(secret, "not for the network\n");
+    EXPECT_FALSE(GetFile(Local("copy"), "file://" + secret));
+    EXPECT_EQ(fs::file_size(Local("copy")), 0u);
+    EXPECT_EQ(Post("file://" + secret, nullptr), "<-1>");
+    for (const std::string url : {"ftp://127.0.0.1:1/x", "dict://127.0.0.1:1/x", "gopher://x/"}) {
+        SCOPED_TRACE(url);
+        EXPECT_FALSE(GetFile(Local("other"), url));
+    }
 }
 
 TEST_F(LibCurlHelperTest, ASlowDownloadFailsWithinItsTimeout) {
     SetFault("slow");
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(CLibCurlHelper::HttpGetFile(Local("slow.dteff"),
-                                             base_ + "/files/effects/K歌混响/hall.dteff"));
+    EXPECT_FALSE(GetFile(Local("slow.dteff"), base_ + "/files/effects/K歌混响/hall.dteff"));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(elapsed, std::chrono::milliseconds(2500));
     EXPECT_LT(elapsed, std::chrono::milliseconds(6000));
@@ -205,7 +236,7 @@ TEST_F(LibCurlHelperTest, WorkersMayCallAtTheSameTime) {
         workers.emplace_back([&, i] {
             texts[i] = Post(Api(cloud::kPathEffectList), cloud::kBodyEffectList);
             const std::string local = Local("w") + std::to_string(i);
-            fetched[i] = CLibCurlHelper::HttpGetFile(local, file) && ReadFile(local) == effect_;
+            fetched[i] = GetFile(local, file) && ReadFile(local) == effect_;
         });
     for (auto& w : workers) w.join();
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -222,8 +253,7 @@ TEST(CloudFixtureTest, TheShippedFolderServesEveryApi) {
     TempDir dir;
     const auto fetches = [&](const Json::Value& record) {
         const std::string local = dir.Path() + "/f";
-        return CLibCurlHelper::HttpGetFile(local, record["url"].asString()) &&
-               std::filesystem::file_size(local) > 0;
+        return GetFile(local, record["url"].asString()) && std::filesystem::file_size(local) > 0;
     };
 
     const Json::Value effects = Data(base + cloud::kPathEffectList, cloud::kBodyEffectList);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CloudEffectFiles.h"
+#include "EffectFile.h"
 #include "IniFile.h"
 #include "LibCurlHelper.h"
 #include "Log.h"
@@ -72,7 +73,8 @@ int CCloudEffectDetailDownloader::Download(const std::string& userDir,
     bool ok = EnsureFolder(cloud_effect::FolderPath(userDir)) &&
               EnsureFolder(WithoutTrailingSlash(folder));
     std::string temp = ok ? MakeTempFile(localPath) : std::string();
-    ok = !temp.empty() && CLibCurlHelper::HttpGetFile(temp, text::Utf16ToUtf8(url)) &&
+    ok = !temp.empty() &&
+         CLibCurlHelper::HttpGetFile(temp, text::Utf16ToUtf8(url), lw52::kMaxEffectFileBytes) &&
          chmod(temp.c_str(), 0644) == 0 && rename(temp.c_str(), localPath.c_str()) == 0;
     if (ok) {
         index.WriteString(cloud_effect::kIndexSection, key, "1");

@@ -19,11 +19,21 @@ const struct {
     const char* name;
     FixtureServer::Fault fault;
 } kFaults[] = {
-    {"clear", FixtureServer::Fault::None},          {"status404", FixtureServer::Fault::Status404},
-    {"status500", FixtureServer::Fault::Status500}, {"slow", FixtureServer::Fault::Slow},
-    {"oversize", FixtureServer::Fault::Oversize},   {"badjson", FixtureServer::Fault::BadJson},
-    {"notok", FixtureServer::Fault::NotOk},         {"truncate", FixtureServer::Fault::Truncate},
+    {"clear", FixtureServer::Fault::None},
+    {"status404", FixtureServer::Fault::Status404},
+    {"status500", FixtureServer::Fault::Status500},
+    {"slow", FixtureServer::Fault::Slow},
+    {"oversize", FixtureServer::Fault::Oversize},
+    {"badjson", FixtureServer::Fault::BadJson},
+    {"notok", FixtureServer::Fault::NotOk},
+    {"truncate", FixtureServer::Fault::Truncate},
+    {"flood", FixtureServer::Fault::Flood},
+    {"hugelength", FixtureServer::Fault::HugeLength},
 };
+// The flood fault stops by itself after this much, should a client never hang up.
+constexpr size_t kFloodLimitBytes = size_t{1} << 30;
+constexpr size_t kFloodChunkBytes = 64 * 1024;
+constexpr size_t kHugeLength = size_t{4} << 30;
 
 std::string JsonText(const Json::Value& value) {
     Json::StreamWriterBuilder builder;
@@ -43,7 +53,7 @@ FixtureServer::FixtureServer(std::filesystem::path root, int slowMs, bool verbos
     : root_(std::move(root)), slowMs_(slowMs), verbose_(verbose) {}
 
 const char* FixtureServer::FaultNames() {
-    return "status404 status500 slow oversize badjson notok truncate clear";
+    return "status404 status500 slow oversize badjson notok truncate flood hugelength clear";
 }
 
 bool FixtureServer::SetFault(const std::string& name) {
@@ -129,7 +139,25 @@ void FixtureServer::ServeFile(const httplib::Request& req, httplib::Response& re
     auto content = std::make_shared<std::string>(std::istreambuf_iterator<char>(in),
                                                  std::istreambuf_iterator<char>());
     const char* type = file.extension() == ".mp3" ? "audio/mpeg" : "application/octet-stream";
-    if (ActiveFault() != Fault::Truncate) {
+    const Fault fault = ActiveFault();
+    if (fault == Fault::Flood) {
+        res.set_chunked_content_provider(type, [](size_t offset, httplib::DataSink& sink) {
+            static const std::string chunk(kFloodChunkBytes, 'f');
+            if (offset >= kFloodLimitBytes || !sink.is_writable()) return false;
+            return sink.write(chunk.data(), chunk.size());
+        });
+        return;
+    }
+    if (fault == Fault::HugeLength) {
+        res.set_content_provider(
+            kHugeLength, type, [content](size_t offset, size_t, httplib::DataSink& sink) {
+                if (offset < content->size())
+                    sink.write(content->data() + offset, content->size() - offset);
+                return false;
+            });
+        return;
+    }
+    if (fault != Fault::Truncate) {
         res.set_content(*content, type);
         return;
     }

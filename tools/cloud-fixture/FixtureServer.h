@@ -16,7 +16,18 @@
 // fault is active at a time; it stays until another one or "clear" replaces it.
 class FixtureServer {
   public:
-    enum class Fault { None, Status404, Status500, Slow, Oversize, BadJson, NotOk, Truncate };
+    enum class Fault {
+        None,
+        Status404,
+        Status500,
+        Slow,
+        Oversize,
+        BadJson,
+        NotOk,
+        Truncate,
+        Flood,      // files: an endless body without a length (stops at 1 GiB or on hang-up)
+        HugeLength  // files: a length of 4 GiB announced, then the file's real bytes
+    };
 
     // slowMs: how long the "slow" fault holds a reply (past the clients' timeouts).
     FixtureServer(std::filesystem::path root, int slowMs, bool verbose);
