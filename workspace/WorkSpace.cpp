@@ -99,6 +99,14 @@ void CWorkSpace::ReadStateFromCard() {
     for (int i = 0; i < count; ++i) {
         const auto [id, value] = lw52::DecodeEntry(&reply[6 + 3 * i]);
         if (id == lw52::kParamEffect) {
+            // The card still plays the effect the program last sent, with the changes made
+            // to it since (0x40 marks those): keep the current record's effect parameters,
+            // which are exactly what was sent. Another effect loads its built-in values.
+            const int current = m_current.values[lw52::kParamEffect];
+            if ((value & ~kModifiedEffectBit) == current) {
+                if (m_binder) PostParamChanged({{lw52::kParamEffect, current}});
+                continue;
+            }
             const int effect = value > 9 ? 8 : value;  // 10 and 11 load effect 8
             LoadRecord(m_builtinEffects[static_cast<size_t>(effect)]);
             if (m_binder) PostParamChanged({{lw52::kParamEffect, effect}});

@@ -102,6 +102,27 @@ TEST_F(CliWorkspaceTest, StateListsEveryParameterFromTheCardOrTheStore) {
     EXPECT_EQ(j["params"][3]["name"].asString(), "降噪等级");
 }
 
+TEST_F(CliWorkspaceTest, AReconnectKeepsWhatTheCardPlays) {
+    StartCard();
+    ASSERT_EQ(Ctl({"effect", "2"}).exitCode, 0);
+    ASSERT_EQ(Ctl({"set", "36", "50"}).exitCode, 0);
+    const auto stateOf36 = [&] {
+        const Json::Value j = ParseJson(Ctl({"--json", "state"}).out);
+        EXPECT_EQ(j["source"].asString(), "card");
+        return j["params"][36]["raw"].asInt();
+    };
+    // The card reports the effect the stored state holds: the values sent since stay.
+    EXPECT_EQ(stateOf36(), 50);
+    EXPECT_EQ(ParseJson(CardCommand("state"))["params"][36].asInt(), 50);
+
+    // The effect was switched on the card meanwhile: its built-in values are what it plays.
+    CardCommand("knob 4 3");
+    const Json::Value card = ParseJson(CardCommand("state"));
+    ASSERT_EQ(card["params"][4].asInt(), 3) << card;
+    EXPECT_EQ(stateOf36(), card["params"][36].asInt());
+    EXPECT_NE(card["params"][36].asInt(), 50);
+}
+
 TEST_F(CliWorkspaceTest, StoredEffectsSurviveAndApply) {
     StartCard();
     ASSERT_EQ(Ctl({"effect", "5"}).exitCode, 0);
@@ -224,6 +245,27 @@ TEST_F(CliWorkspaceTest, WatchFollowsTheCardOutAndBackIn) {
     CardCommand("plug");
     EXPECT_NE(watch.WaitForLine("\"connected\"", 10000), "");
     EXPECT_GE(TracedFrames("0x90").size(), connectsBefore + 2) << "the state was read again";
+    EXPECT_EQ(watch.Stop(), 0);
+}
+
+TEST_F(CliWorkspaceTest, WatchSurvivesQuickReplugs) {
+    StartCard();
+    ChildProcess watch;
+    ASSERT_TRUE(watch.Start(LW52CTL_PATH, {"--json", "watch", "--no-levels"},
+                            {"LW52_VHID_DIR=" + vhid, "XDG_DATA_HOME=" + data}));
+    ASSERT_NE(watch.WaitForLine("\"connected\"", 10000), "");
+    // A loose cable: ten pulls and replugs faster than the program lets go of a card.
+    for (int i = 0; i < 10; ++i) {
+        CardCommand("unplug");
+        CardCommand("plug");
+    }
+    // Whatever it printed meanwhile, it ends attached: a knob turned on the card arrives.
+    bool changed = false;
+    for (int attempt = 0; attempt < 50 && !changed; ++attempt) {
+        CardCommand("knob 36 " + std::to_string(60 + attempt % 2));
+        changed = watch.WaitForLine("\"change\"", 200) != "";
+    }
+    EXPECT_TRUE(changed) << "watch lost the card";
     EXPECT_EQ(watch.Stop(), 0);
 }
 

@@ -251,7 +251,11 @@ bool CCardModel::MakeDeviceChange(const std::vector<ParamEntry>& entries, Frame&
     frame[4] = static_cast<uint8_t>(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         EncodeEntry(entries[i], &frame[5 + 3 * i]);
-        m_state.live[entries[i].id] = entries[i].value;
+        // Turning the effect knob loads that effect, as choosing it from the host does.
+        if (entries[i].id == kEffectParamId && entries[i].value < 0x80)
+            LoadEffect(entries[i].value & 0x3F, entries[i].value);
+        else
+            m_state.live[entries[i].id] = entries[i].value;
     }
     StampChecksum(frame.data(), n);
 
