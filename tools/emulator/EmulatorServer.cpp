@@ -215,8 +215,10 @@ void CEmulatorServer::Loop() {
             for (Work& item : work) item.done.set_value(item.run());
             continue;
         }
-        if (fds[1].revents & POLLIN) AcceptClient();
+        // The host's reports and hang-up first: a host that let go and connected again at
+        // once must find the card free, not busy with its own closed connection.
         if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) ReadClient();
+        if (fds[1].revents & POLLIN) AcceptClient();
         if (m_clientFd >= 0 && (fds[2].revents & POLLOUT)) m_clientWantsWrite = false;
         const Clock::time_point now = Clock::now();
         TickLevels(now);

@@ -67,6 +67,12 @@ bool CDeviceSession::ConnectPath(const std::string& path) {
     return false;
 }
 
+void CDeviceSession::LetGo(const std::function<void(bool)>& notify) {
+    Manager()->DetachDevice();
+    SleepMs(kDetachPauseMs);
+    notify(true);
+}
+
 void CDeviceSession::OnDevicePnp(bool removed, const std::string& devicePath) {
     if (!onWorkspaceNotify) return;
     // Copied: the workspace may replace the hook while it reacts.
@@ -74,15 +80,18 @@ void CDeviceSession::OnDevicePnp(bool removed, const std::string& devicePath) {
     CDeviceManager* manager = Manager();
     if (!manager) return;
     if (removed) {
-        if (!manager->IsConnected() ||
+        // Attached covers a card whose connection already ended: it is let go all the same.
+        if (!manager->GetDevice() ||
             !text::EqualsIgnoreCaseAscii(devicePath, m_builder.CurrentPath()))
             return;
-        manager->DetachDevice();
-        SleepMs(kDetachPauseMs);
-        notify(true);
+        LetGo(notify);
         return;
     }
-    if (manager->IsConnected()) return;
+    if (manager->IsConnected()) return;  // one card at a time
+    // Still attached but gone: the card was pulled and this arrival came before its
+    // removal (a quick replug, or the other notification source read first). Let it go
+    // now, or the card that is there would never be taken.
+    if (manager->GetDevice()) LetGo(notify);
     // A virtual card's path names its ids; a hidraw node's are looked up in udev.
     uint16_t vendorId = 0, productId = 0;
     if (!LookupDeviceIds(devicePath, vendorId, productId) || vendorId != lw52::kVendorId ||

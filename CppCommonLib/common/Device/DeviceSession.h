@@ -46,7 +46,9 @@ class CDeviceSession {
     // pauses kDetachPauseMs and notifies the workspace; removals of other devices are
     // ignored. An arrival while no card is attached opens a matching card (vendor 0x2B53,
     // product 0x61 or 0x7B) and notifies the workspace whether or not the open succeeded;
-    // while a card is attached arrivals are ignored (one card at a time).
+    // while a card is attached and live arrivals are ignored (one card at a time). An
+    // attached card whose connection has ended is let go (as on its removal) before an
+    // arrival is handled.
     void OnDevicePnp(bool removed, const std::string& devicePath);
 
     bool IsConnected() const;
@@ -59,6 +61,7 @@ class CDeviceSession {
 
   private:
     void NoteOpenFailure(const std::string& path);
+    void LetGo(const std::function<void(bool)>& notify);
 
     CQvAudioProtocol m_protocol;  // outlives the builder, whose manager refers to it
     CHidDeviceBuilder m_builder;

@@ -3,8 +3,10 @@
 #include <libudev.h>
 #include <sys/epoll.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -20,6 +22,12 @@ constexpr uint32_t kRemovalMask = IN_DELETE | IN_MOVED_FROM;
 
 std::string ErrnoText(const std::string& what) {
     return what + ": " + strerror(errno);
+}
+
+// A device node or socket that is there now (another file of that name is no device).
+bool DevicePresent(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && (S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode));
 }
 
 }  // namespace
@@ -172,11 +180,38 @@ void CHotplugWatcher::ReadInotify(std::vector<Change>& changes) {
     }
 }
 
+std::vector<CHotplugWatcher::Change> CHotplugWatcher::Settle(const std::vector<Change>& changes) {
+    // Per path, in the order paths first appear: was it removed, did it arrive.
+    struct Seen {
+        std::string path;
+        bool removed = false;
+        bool arrived = false;
+    };
+    std::vector<Seen> paths;
+    for (const Change& change : changes) {
+        auto it = std::find_if(paths.begin(), paths.end(),
+                               [&](const Seen& s) { return s.path == change.path; });
+        if (it == paths.end()) it = paths.insert(paths.end(), Seen{change.path});
+        (change.removed ? it->removed : it->arrived) = true;
+    }
+    std::vector<Change> settled;
+    for (const Seen& s : paths)
+        if (s.removed) settled.push_back({true, s.path});
+    for (const Seen& s : paths)
+        if (s.arrived && DevicePresent(s.path)) settled.push_back({false, s.path});
+    return settled;
+}
+
 int CHotplugWatcher::Dispatch(const HotplugCallback& callback) {
     // Collect first: the callback may take long (opening a card) or stop the watcher.
     std::vector<Change> changes;
     ReadUdev(changes);
     ReadInotify(changes);
+    // The two sources are read one after the other, and a quick replug puts a removal and
+    // an arrival of the same path into one batch: only what the batch leaves behind is
+    // reported, removals first, so a card that left is let go before one that is there
+    // now is taken, whatever order the sources delivered them in.
+    changes = Settle(changes);
     if (callback)
         for (const Change& change : changes) callback(change.removed, change.path);
     return static_cast<int>(changes.size());

@@ -40,19 +40,22 @@ class CHotplugWatcher {
 
     // Readable whenever something is pending; -1 before Start().
     int Fd() const { return m_epollFd; }
-    // Reads everything pending without blocking and reports each arrival and removal.
-    // Returns how many were reported.
+    // Reads everything pending without blocking and reports what it leaves behind: each
+    // path removed at least once as a removal, then each path that arrived and is present
+    // now as an arrival. Returns how many were reported.
     int Dispatch(const HotplugCallback& callback);
     // Waits up to timeoutMs (negative: no limit) until at least one arrival or removal was
     // reported. False on timeout or when not started.
     bool WaitAndDispatch(int timeoutMs, const HotplugCallback& callback);
 
-  private:
     struct Change {
         bool removed;
         std::string path;
     };
+    // The batch as reported: removals first, arrivals only of devices present now.
+    static std::vector<Change> Settle(const std::vector<Change>& changes);
 
+  private:
     bool StartUdev(std::string& why);
     bool StartInotify(std::string& why);
     bool AddToEpoll(int fd, std::string& why);

@@ -34,7 +34,30 @@ CHidBase::~CHidBase() {
 }
 
 bool CHidBase::IsOpen() {
-    return m_writeFd.load() >= 0 && m_readFd.load() >= 0;
+    const int fd = m_readFd.load();
+    if (fd < 0 || m_writeFd.load() < 0 || m_gone.load()) return false;
+    // A card pulled out (or a virtual card's connection closed) shows as a hang-up at once,
+    // before the receive loop or a removal notification has noticed.
+    pollfd pfd{fd, 0, 0};
+    if (poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) MarkGone();
+    return !m_gone.load();
+}
+
+void CHidBase::MarkGone() {
+    if (!m_gone.exchange(true)) QV_LOG("%s: the device is gone", m_devicePath.c_str());
+}
+
+void CHidBase::WaitForAbort(int timeoutMs) {
+    pollfd pfd{m_abortFd, POLLIN, 0};
+    int ready;
+    do {
+        ready = poll(&pfd, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready > 0) {
+        uint64_t count;
+        ssize_t ignored = read(m_abortFd, &count, sizeof count);  // consume the signal
+        (void)ignored;
+    }
 }
 
 std::string CHidBase::LastOpenError() const {
@@ -57,6 +80,7 @@ bool CHidBase::OpenDevice() {
         return false;
     }
     FailOpen("");
+    m_gone = false;
     m_isSocket = vhid::IsSocketPath(m_devicePath);
     std::string error;
     const bool ok = m_isSocket ? OpenVirtual(error) : OpenHidraw(error);
@@ -264,14 +288,24 @@ bool CHidBase::Read(const uint8_t** outData, uint32_t timeoutMs) {
         if (outData) *outData = m_readBuffer + 1;
         return true;
     }
-    if (!(pfds[0].revents & POLLIN)) return false;  // hang-up or error: the device is gone
-    // Byte 0 stays the report id; the report's data follows.
-    const size_t capacity = sizeof m_readBuffer - 1;
-    const ssize_t n = m_isSocket ? recv(fd, m_readBuffer + 1, capacity, MSG_DONTWAIT)
-                                 : read(fd, m_readBuffer + 1, capacity);
-    if (n <= 0) return false;
-    if (outData) *outData = m_readBuffer + 1;
-    return true;
+    if (pfds[0].revents & POLLIN) {
+        // Byte 0 stays the report id; the report's data follows.
+        const size_t capacity = sizeof m_readBuffer - 1;
+        const ssize_t n = m_isSocket ? recv(fd, m_readBuffer + 1, capacity, MSG_DONTWAIT)
+                                     : read(fd, m_readBuffer + 1, capacity);
+        if (n > 0) {
+            if (outData) *outData = m_readBuffer + 1;
+            return true;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return false;
+    } else if (!(pfds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        return false;
+    }
+    // End of file, hang-up or a read error: the device is gone for good. Wait for the
+    // owner to let it go (or the timeout) instead of failing in a tight loop.
+    MarkGone();
+    WaitForAbort(timeout);
+    return false;
 }
 
 void CHidBase::AbortRead() {

@@ -42,12 +42,16 @@ class CHidBase : public ICommunicateDevice {
     bool ApplyDescriptor(const uint8_t* descriptor, size_t size, std::string& error);
     void CloseFds();
     void FailOpen(const std::string& error, bool busy = false);
+    void MarkGone();
+    // Blocks until AbortRead or the timeout; called with the read side held.
+    void WaitForAbort(int timeoutMs);
 
     const std::string m_devicePath;
     bool m_isSocket = false;
 
     std::atomic<int> m_writeFd{-1};
     std::atomic<int> m_readFd{-1};
+    std::atomic<bool> m_gone{false};  // the device hung up or failed: it will not come back
     std::atomic<int> m_inputReportLength{0};
     std::atomic<int> m_outputReportLength{0};
 

@@ -185,6 +185,40 @@ TEST(DeviceSessionTest, OneCardAtATime) {
     EXPECT_EQ(s.notified, (std::vector<bool>{false, true, false}));
 }
 
+// The card was pulled and is back, but its removal was not seen (yet): the arrival must
+// not be ignored as "already attached".
+TEST(DeviceSessionTest, AnArrivalLetsGoOfACardWhoseConnectionEnded) {
+    VirtualCardBench bench;
+    CEmulatorServer* card = bench.AddCard("replugged");
+    CEmulatorServer* second = bench.AddCard("second", 0x7B);
+    ASSERT_TRUE(card && second);
+    for (const bool sameCard : {true, false}) {
+        SCOPED_TRACE(sameCard ? "the same card replugged" : "another card arrives");
+        ASSERT_TRUE(WaitUntil([&] { return !card->HasClient() && !second->HasClient(); }));
+        RecordingSession s;
+        s.session.OnDevicePnp(false, card->SocketPath());
+        ASSERT_TRUE(s.AttachedTo(*card)) << s.session.LastError();
+        ASSERT_TRUE(card->Unplug());
+        if (sameCard) {
+            ASSERT_TRUE(card->Plug());
+        }
+        EXPECT_FALSE(s.session.IsConnected()) << "a connection that ended is no connection";
+
+        CEmulatorServer* arriving = sameCard ? card : second;
+        s.session.OnDevicePnp(false, arriving->SocketPath());
+        EXPECT_TRUE(s.AttachedTo(*arriving)) << s.session.LastError();
+        EXPECT_TRUE(s.Query());
+        EXPECT_EQ(s.notified, (std::vector<bool>{false, true, false}));
+        // The late removal of the old connection leaves the new one alone only when it
+        // names another path; for the same path it is a real pull and is handled as one.
+        if (!sameCard) {
+            s.session.OnDevicePnp(true, card->SocketPath());
+            EXPECT_TRUE(s.AttachedTo(*second));
+            ASSERT_TRUE(card->Plug());
+        }
+    }
+}
+
 TEST(DeviceSessionTest, WithoutAWorkspaceHookNothingHappens) {
     VirtualCardBench bench;
     CEmulatorServer* card = bench.AddCard("quiet");
