@@ -5,6 +5,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="${1:-$root/build}"
 shift || true
 jobs="${LW52_JOBS:-$(nproc)}"
+# Paths below the source root are hashed relative to it, so clones in other folders (CI, a
+# fresh root, a second build folder) reuse the same cache entries.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
+export CCACHE_NOHASHDIR=1
 if [ ! -f "$dir/build.ninja" ]; then
   cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLW52_WERROR=ON "$@" >/dev/null
 fi
