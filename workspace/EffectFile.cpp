@@ -11,6 +11,11 @@
 namespace lw52 {
 namespace {
 
+// The bytes of the whole entries in a block of the given size.
+size_t WholeEntryBytes(int32_t bytes, int32_t entrySize) {
+    return static_cast<size_t>(bytes / entrySize) * static_cast<size_t>(entrySize);
+}
+
 int32_t Le32(const uint8_t* p) {
     const uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
                        static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -83,14 +88,8 @@ bool CheckHeader(const EffectFileHeader& h, std::string& reason) {
         return Refuse(reason, "parameter entry size " + std::to_string(h.paramEntrySize) +
                                   ", must be " + std::to_string(kMinParamEntryBytes) + ".." +
                                   std::to_string(kMaxParamEntryBytes));
-    for (const auto& b : blocks)
-        if (b.bytes % b.entrySize != 0)
-            return Refuse(reason, std::string("block ") + b.block + " size " +
-                                      std::to_string(b.bytes) + " is not a multiple of " +
-                                      std::to_string(b.entrySize));
-    if (h.paramBytes % h.paramEntrySize != 0)
-        return Refuse(reason, "parameter section size " + std::to_string(h.paramBytes) +
-                                  " is not a multiple of " + std::to_string(h.paramEntrySize));
+    // A block or parameter section may end in a partial entry: only whole entries are
+    // counted and sent, the bytes left over are skipped.
 
     const int64_t announced = AnnouncedBytes(h);
     if (announced > static_cast<int64_t>(kMaxEffectFileBytes))
@@ -117,12 +116,13 @@ bool CheckEffectFile(const EffectFile& file, std::string& reason) {
     const struct {
         const char* block;
         int32_t announced;
+        int32_t entrySize;
         size_t held;
-    } blocks[] = {{"0x06", h.bytes06, file.block06.size()},
-                  {"0x04", h.bytes04, file.block04.size()},
-                  {"0x16", h.bytes16, file.block16.size()}};
+    } blocks[] = {{"0x06", h.bytes06, h.entrySize06, file.block06.size()},
+                  {"0x04", h.bytes04, h.entrySize04, file.block04.size()},
+                  {"0x16", h.bytes16, h.entrySize16, file.block16.size()}};
     for (const auto& b : blocks)
-        if (static_cast<size_t>(b.announced) != b.held)
+        if (WholeEntryBytes(b.announced, b.entrySize) != b.held)
             return Refuse(reason, std::string("block ") + b.block + " holds " +
                                       std::to_string(b.held) + " bytes, header says " +
                                       std::to_string(b.announced));
@@ -153,11 +153,16 @@ bool ParseEffectFile(const uint8_t* data, size_t size, EffectFile& out, std::str
                                   std::to_string(announced) + " its header announces");
 
     const uint8_t* at = data + kEffectFileHeaderBytes;
-    for (auto [block, bytes] :
-         {std::pair{&out.block06, h.bytes06}, std::pair{&out.block04, h.bytes04},
-          std::pair{&out.block16, h.bytes16}}) {
-        block->assign(at, at + bytes);
-        at += bytes;
+    const struct {
+        std::vector<uint8_t>* block;
+        int32_t bytes;
+        int32_t entrySize;
+    } blocks[] = {{&out.block06, h.bytes06, h.entrySize06},
+                  {&out.block04, h.bytes04, h.entrySize04},
+                  {&out.block16, h.bytes16, h.entrySize16}};
+    for (const auto& b : blocks) {
+        b.block->assign(at, at + WholeEntryBytes(b.bytes, b.entrySize));
+        at += b.bytes;
     }
     const int32_t paramCount = h.paramBytes / h.paramEntrySize;
     out.params.resize(static_cast<size_t>(paramCount));

@@ -9,8 +9,8 @@ namespace lw52 {
 namespace {
 
 // trunc(x) as an int64, saturating instead of overflowing.
-int64_t TruncSaturated(double x) {
-    constexpr double kLimit = 9.0e18;
+int64_t TruncSaturated(float x) {
+    constexpr float kLimit = 9.0e18f;
     if (x >= kLimit) return static_cast<int64_t>(kLimit);
     if (x <= -kLimit) return -static_cast<int64_t>(kLimit);
     return static_cast<int64_t>(x);  // conversion truncates toward zero
@@ -30,8 +30,10 @@ void MapEffectFileParams(const EffectFile& file, int32_t values[64]) {
         if (id < 1 || id >= kParamCount || !IsEffectParam(id)) continue;
         if (!std::isfinite(param.value) || param.high == param.low) continue;
         const ParamInfo& info = Param(id);
-        const double scaled =
-            (static_cast<double>(param.value) - param.low) * (info.max - info.min);
+        // The value is a float and the product is formed in single precision, as the
+        // files' makers compute it: 2.3 on a -12..12 scale gives 143, not 142.
+        const float scaled =
+            (param.value - static_cast<float>(param.low)) * static_cast<float>(info.max - info.min);
         const int64_t span = static_cast<int64_t>(param.high) - param.low;
         values[id] = SaturateInt32(info.min + TruncSaturated(scaled) / span);
     }

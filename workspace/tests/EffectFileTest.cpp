@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "EffectFile.h"
+#include "EffectFileFrames.h"
 #include "EffectFileMaker.h"
 #include "EffectFileParams.h"
 #include "EffectFileTestSupport.h"
@@ -65,6 +66,38 @@ TEST(EffectFileParse, ReadsSectionsInFileOrderAndIgnoresTrailingBytes) {
     EXPECT_EQ(file.params[1].value, -3.25f);
 }
 
+// A block or the parameter section ending in a partial entry: the whole entries are read
+// and sent, the bytes left over skipped, and the next section starts where the header says.
+TEST(EffectFileParse, TakesTheWholeEntriesOfSectionsEndingInAPartOne) {
+    EffectFileRecipe recipe = SmallRecipe();
+    recipe.params = {{37, 0, 100, 50.0f}, {16, -12, 12, 3.0f}};
+    std::vector<uint8_t> bytes = MakeEffectFileBytes(recipe);
+    const size_t at04 = 40 + 16, at16 = at04 + 24, atParams = at16 + 24;
+    // Five stray bytes after block 0x04's three entries, three after the parameters.
+    bytes.insert(bytes.begin() + static_cast<long>(at16), 5, 0xCC);
+    PutLe32(bytes, kBytes04, 24 + 5);
+    bytes.insert(bytes.end(), 3, 0xDD);
+    PutLe32(bytes, kParamBytes, 32 + 3);
+
+    EffectFile file;
+    std::string reason;
+    ASSERT_TRUE(ParseEffectFile(bytes.data(), bytes.size(), file, reason)) << reason;
+    EXPECT_EQ(file.block04, std::vector<uint8_t>(bytes.begin() + at04, bytes.begin() + at16));
+    EXPECT_EQ(file.block16,
+              std::vector<uint8_t>(bytes.begin() + at16 + 5, bytes.begin() + atParams + 5));
+    ASSERT_EQ(file.params.size(), 2u);
+    EXPECT_EQ(file.params[1].number, 16);
+    EXPECT_EQ(file.params[1].value, 3.0f);
+
+    EffectFileFrameInfo info;
+    const std::vector<Frame64> frames = BuildEffectFileFrames(file, 0, 64, &info);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(info.entries04, 3);
+    EXPECT_EQ(info.entries06, 2);
+    EXPECT_EQ(info.entries16, 1);
+    EXPECT_EQ(frames[0][10], 24) << "the 0x04 bytes sent: whole entries only";
+}
+
 struct MalformedCase {
     const char* name;
     std::function<void(EffectFileRecipe&)> recipe;     // before the bytes are made
@@ -94,10 +127,6 @@ TEST(EffectFileParse, RefusesMalformedFilesWithAReason) {
          },
          none, "high equal to low"},
         {"negative block size", none, [](auto& b) { PutLe32(b, kBytes16, -24); }, "negative"},
-        {"block of part entries", none, [](auto& b) { PutLe32(b, kBytes04, 12); },
-         "not a multiple of 8"},
-        {"parameter section of part entries", none, [](auto& b) { PutLe32(b, kParamBytes, 17); },
-         "not a multiple of 16"},
         {"size beyond the file", none, [](auto& b) { PutLe32(b, kBytes06, 8000); },
          "exceeds the file size"},
         {"sizes beyond 16 MiB", none, [](auto& b) { PutLe32(b, kBytes16, 24 * 1000000); },
@@ -192,6 +221,8 @@ TEST(EffectFileParams, MapsEffectParametersOntoTheirRange) {
         {{37, 0, 100, NAN}, kNone, 0},         // no number to take over
         {{37, 0, 100, 50.0f}, 36, 50},         // reverb volume 0..100
         {{16, -12, 12, 3.0f}, 15, 150},        // EQ band 1, 0..240: 15 * 240 / 24
+        {{16, -12, 12, 2.3f}, 15, 143},        // single precision: 14.3f * 240 is 3432
+        {{16, -12, 12, -3.7f}, 15, 83},        // and 8.3f * 240 is 1992
         {{43, 0, 160, 80.0f}, 42, 80},         // last effect parameter (pre-delay)
         {{31, 0, 3, 1.0f}, 30, 33},            // 100 / 3 truncates
         {{37, 0, 3, -1.0f}, 36, -33},          // -100 / 3 truncates toward zero, not clamped
