@@ -322,7 +322,8 @@ TEST(IniFileTest, DamagedStructBlobsReadAsAbsent) {
         {"01ABAC", true},    {"01abac", true},   // lower-case digits are hex too
         {"01AB", false},                         // no checksum
         {"01ABAC00", false}, {"01ABAD", false},  // checksum off by one
-        {"01XX01", false},  // non-hex, though "XX" as 00 would match the checksum   {"", false},
+        {"01XX01", false},  // non-hex, though "XX" as 00 would match the checksum
+        {"", false},
     };
     TempFolder folder;
     std::string text = "[Blob]\r\n";

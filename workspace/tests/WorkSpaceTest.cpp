@@ -57,11 +57,17 @@ TEST_F(WorkSpaceTest, SetParamRulesWhileConnected) {
     workspace->SetParam(0, workspace->Value(0));  // same value: nothing at all
     EXPECT_EQ(CardFrames(0x94), before94);
 
-    // One-key noise reduction sets the level locally and sends only itself.
+    // One-key noise reduction sets the level locally and sends only itself. The level
+    // starts elsewhere, so that only the rule can make it 70.
+    workspace->SetParam(3, 40);
+    workspace->Flush(0);
+    ASSERT_EQ(device->Model().LiveParams()[3], 40);
+    PumpEvents();
     workspace->SetParam(11, 1);
+    workspace->Flush(0);
     EXPECT_EQ(workspace->Value(3), 70);
     EXPECT_EQ(device->Model().LiveParams()[11], 1);
-    EXPECT_NE(device->Model().LiveParams()[3], 70 + 1000) << "sanity";
+    EXPECT_EQ(device->Model().LiveParams()[3], 40) << "the level itself is not sent";
     auto ids = PumpEvents();
     EXPECT_TRUE(Has(ids, EventForbidNoiseReductionLevelParam::kId));
     EXPECT_TRUE(Has(ids, EventForbidOpreateWindow::kId));

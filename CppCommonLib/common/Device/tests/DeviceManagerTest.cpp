@@ -6,6 +6,7 @@
 
 #include "CardLinkFixture.h"
 #include "TickCount.h"
+#include "VirtualCardBench.h"
 
 class DeviceManagerTest : public CardLink {};
 
@@ -77,7 +78,8 @@ TEST_F(DeviceManagerTest, LateReplyGoesToOnRecvDataAndIsDropped) {
     auto info = Request(lw52::CMD_GET_DEVICE_INFO);
     device->Model().SetReplyDelay(200);
     EXPECT_FALSE(manager.SendAndReceive(info.data(), reply.data(), 1, 20));
-    while (protocol.Received().empty()) SleepMs(5);  // the reply comes after the wait ended
+    // The reply comes after the wait ended.
+    ASSERT_TRUE(WaitUntil([&] { return !protocol.Received().empty(); }));
     EXPECT_EQ(protocol.Received()[0][0], 0x93);
     EXPECT_EQ(center.Pump(), 0) << "a stray reply is not a card-initiated frame";
 }
@@ -105,7 +107,7 @@ TEST_F(DeviceManagerTest, UnplugDuringARequestFailsItWithoutHanging) {
     auto pending = std::async(std::launch::async, [&] {
         return manager.SendAndReceive(info.data(), reply.data(), 3, 300);
     });
-    while (HostFrames(0x92) == 0) SleepMs(1);
+    ASSERT_TRUE(WaitUntil([&] { return HostFrames(0x92) != 0; }));
     device->Unplug();
     EXPECT_FALSE(pending.get());
 }
@@ -126,8 +128,12 @@ TEST_F(DeviceManagerTest, SendFramesAsyncReportsProgressAndDropsASecondTransfer)
     Attach();
     std::vector<Frame64> frames(4, Frame64{});
     for (auto& f : frames) f[0] = lw52::CMD_GET_DEVICE_INFO;
-    device->Model().SetReplyDelay(30);  // keeps the first transfer busy for a while
+    // The first reply takes a second: the first transfer is surely still running when the
+    // second one is asked for; the frames after it go quickly.
+    device->Model().SetReplyDelay(1000);
     protocol.SendFramesAsync(frames);
+    ASSERT_TRUE(WaitUntil([&] { return HostFrames(0x92) == 1; }));
+    device->Model().SetReplyDelay(0);
     EXPECT_TRUE(protocol.IsSenderBusy());
     protocol.SendFramesAsync(std::vector<Frame64>(9, frames[0]));  // dropped
     const auto log = messages.WaitForResult();

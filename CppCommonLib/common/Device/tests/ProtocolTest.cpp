@@ -85,7 +85,8 @@ TEST_F(CardInitiatedTest, DeviceChangeIsAcknowledgedWithItsStatusAndPostedOnlyWh
         // The receive thread handles frames in order: once the level frame behind it is
         // posted, the 0x9E has been acknowledged and, if valid, posted.
         ASSERT_TRUE(device->Inject(device->Model().MakeLevels(1, 1)));
-        while (barriers == barriersBefore) center.PumpFor(20);
+        for (int i = 0; i < 500 && barriers == barriersBefore; ++i) center.PumpFor(20);
+        ASSERT_NE(barriers, barriersBefore) << "the level frame never arrived";
         const auto changes = device->Model().DeviceChanges();
         EXPECT_EQ(changes.lastAckStatus, c.status);
         EXPECT_TRUE(changes.lastAckChecksumOk);  // the ack carries its own fresh checksum
@@ -102,7 +103,7 @@ TEST_F(CardInitiatedTest, LevelFramesArePostedWithoutAcknowledgementAndOthersIgn
     unknown[0] = 0x42;
     ASSERT_TRUE(device->Inject(unknown));
     ASSERT_TRUE(device->Inject(device->Model().MakeLevels(3, 9)));
-    while (events.empty()) center.PumpFor(20);
+    for (int i = 0; i < 500 && events.empty(); ++i) center.PumpFor(20);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].frame[0], 0x1F);
     EXPECT_EQ(events[0].frame[4], 3);
