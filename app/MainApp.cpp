@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QScreen>
 #include <QTranslator>
 #include <cstdio>
 
@@ -174,6 +175,9 @@ void CMainApp::OnSwitchTimer() {
     m_mainWindow = window;
     m_session.Protocol().SetMessageSink(&window->Messages());
     window->InitDialog();
+    // The window opens in the middle of the screen it is on, as the switcher places it.
+    if (QScreen* screen = window->screen() ? window->screen() : QApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
     window->show();
     window->raise();
     window->activateWindow();

@@ -68,6 +68,25 @@ QWidget* CMainDlg::FindById(int id) const {
     return FindControlById(m_content, id);
 }
 
+CWorkSpace* CMainDlg::Workspace() {
+    return m_app.Workspace();
+}
+INotifyCenter& CMainDlg::NotifyCenter() {
+    return m_app.NotifyCenter();
+}
+HotkeyConfig& CMainDlg::Hotkeys() {
+    return m_app.Hotkeys();
+}
+QString CMainDlg::ExeDir() const {
+    return m_app.ExeDir();
+}
+QString CMainDlg::UserDir() const {
+    return m_app.UserDir();
+}
+QString CMainDlg::EffectListPath() const {
+    return m_app.EffectListPath();
+}
+
 void CMainDlg::InitDialog() {
     // Top-most at first, so the window comes to the front; it stays so only when the
     // settings ask for it.

@@ -6,16 +6,17 @@
 #include <memory>
 #include <vector>
 
-#include "ControlEvents.h"
 #include "NotifyCenter.h"
+#include "PageHost.h"
 #include "WindowTimers.h"
 
 class CMainApp;
 
 // The main window: the layout "LAYOUT:XML_MAINWND" at 974 x 662 with its three pages.
 // Control events and window messages go to the effects page, then the sound-pad page, then
-// the recording page, and only then to the window itself.
-class CMainDlg : public QWidget {
+// the recording page, and only then to the window itself. The pages reach the window and the
+// program's services through it as their host.
+class CMainDlg : public QWidget, public IPageHost {
   public:
     static constexpr int kWidth = 974;
     static constexpr int kHeight = 662;
@@ -29,10 +30,10 @@ class CMainDlg : public QWidget {
     // Runs the window's creation steps (top-most, timer 1007, the pages' Init).
     void InitDialog();
 
-    QWidget* Content() const { return m_content; }
+    QWidget* Content() const override { return m_content; }
     QWidget* Find(const QString& name) const;
     QWidget* FindById(int id) const;
-    CWindowTimers& Timers() { return *m_timers; }
+    CWindowTimers& Timers() override { return *m_timers; }
     IMessageSink& Messages() { return m_poster; }
     CMainApp& App() { return m_app; }
     // The pages in routing order (effects, sound pads, recording).
@@ -40,11 +41,20 @@ class CMainDlg : public QWidget {
 
     // Routing entry points (also used by tests to inject events).
     void DispatchControlEvent(const ControlEvent& event);
-    void DispatchWindowMessage(const WindowMessage& message);
+    void DispatchWindowMessage(const WindowMessage& message) override;
     void OnMenuCommand(int index);
     // Replaces a page (tests put a page of their own in the routing order).
     void SetPage(size_t index, std::unique_ptr<IPageHandler> page);
     QMenu* MainMenu() const { return m_mainMenu; }
+
+    // The pages' host: this window and the program's services.
+    QWidget* Window() override { return this; }
+    CWorkSpace* Workspace() override;
+    INotifyCenter& NotifyCenter() override;
+    HotkeyConfig& Hotkeys() override;
+    QString ExeDir() const override;
+    QString UserDir() const override;
+    QString EffectListPath() const override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

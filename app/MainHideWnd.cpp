@@ -1,7 +1,9 @@
 #include "MainHideWnd.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QScreen>
 
@@ -92,6 +94,22 @@ void CMainHideWnd::OnCommand(int id) {
     }
 }
 
+namespace {
+// Closes the window it watches when that window stops being the active one.
+class DeactivationCloser : public QObject {
+  public:
+    explicit DeactivationCloser(QWidget* window) : QObject(window), m_window(window) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_window && event->type() == QEvent::WindowDeactivate)
+            QMetaObject::invokeMethod(m_window, &QWidget::close, Qt::QueuedConnection);
+        return false;
+    }
+
+  private:
+    QWidget* m_window;
+};
+}  // namespace
+
 void CMainHideWnd::ShowAbout() {
     if (m_about) {
         m_about->raise();
@@ -105,7 +123,9 @@ void CMainHideWnd::ShowAbout() {
         version->setText(QString::fromUtf8(lw52::kVersionText));
     if (auto* close = FindControlAs<QPushButton>(about, "btn_close"))
         QObject::connect(close, &QPushButton::clicked, about, &QWidget::close);
-    // Closes itself when it loses activation.
+    // Closes itself when it loses activation: to another program (no focus change inside
+    // this one is seen then) or to another window of ours.
+    about->installEventFilter(new DeactivationCloser(about));
     QObject::connect(qApp, &QApplication::focusChanged, about, [about](QWidget*, QWidget* now) {
         if (now && now->window() != about) about->close();
     });

@@ -1,13 +1,15 @@
 // lw52panel: the desktop control panel.
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QTimer>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "CrashHandler.h"
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "MainHideWnd.h"
+#include "PanelArgs.h"
 #include "SingleInstance.h"
 
 namespace {
@@ -31,21 +33,30 @@ int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName("lw52panel");
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription("林雾LW52 control panel");
-    parser.addHelpOption();
-    QCommandLineOption screenshot("screenshot", "Write the main window to FILE (PNG) and exit.",
-                                  "FILE");
-    QCommandLineOption delay("delay-ms", "Wait N ms after the window is shown (screenshot).", "N",
-                             "400");
-    QCommandLineOption upgrade("bUpgradeFirmware", "Run the firmware upgrade first.");
-    parser.addOptions({screenshot, delay, upgrade});
-    parser.process(qtApp);
+    std::vector<std::string> args;
+    for (const QString& arg : QApplication::arguments().mid(1)) args.push_back(arg.toStdString());
+    PanelArgs options;
+    std::string error;
+    if (!ParsePanelArgs(args, options, error)) {
+        fprintf(stderr, "lw52panel: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        printf("usage: lw52panel [--screenshot FILE [--delay-ms N]] [-bUpgradeFirmware]\n");
+        return 0;
+    }
 
-    const bool screenshotMode = parser.isSet(screenshot);
+    const bool screenshotMode = !options.screenshotFile.empty();
     CSingleInstance instance(kInstanceKey);
-    // A screenshot run is a tool run beside a running panel, not a second panel.
-    if (!screenshotMode && !instance.Claim()) {
+    if (!instance.Claim()) {
+        // A screenshot run would take the card from the running panel and overwrite its
+        // stored state on exit: refuse it instead.
+        if (screenshotMode) {
+            fprintf(stderr,
+                    "lw52panel: a panel is already running; close it to take a "
+                    "screenshot\n");
+            return 1;
+        }
         instance.NotifyRunning();
         return 0;
     }
@@ -62,7 +73,7 @@ int main(int argc, char** argv) {
                                              CMainHideWnd::kShowMainParam, 0);
         };
         if (screenshotMode)
-            ArmScreenshot(app, parser.value(screenshot), parser.value(delay).toInt());
+            ArmScreenshot(app, QString::fromStdString(options.screenshotFile), options.delayMs);
         if (app.Init()) code = app.Run(QApplication::arguments());
         app.Uninit();
     }

@@ -5,8 +5,6 @@
 #include "EventHandlerEffect.h"
 #include "HotkeyConfig.h"
 #include "InputHotkeyDialog.h"
-#include "MainApp.h"
-#include "MainDlg.h"
 #include "TextUtil.h"
 #include "WorkSpace.h"
 
@@ -15,7 +13,7 @@ QString HotkeyTextOf(int value) {
 }
 
 void CEventHandlerEffect::LoadEffectHotkeys() {
-    HotkeyConfig& hotkeys = m_window->App().Hotkeys();
+    HotkeyConfig& hotkeys = m_host->Hotkeys();
     hotkeys.LoadEffectHotkeys(m_workspace->SettingsPath());
     for (int id = kFirstEffectButton; id < kFirstEffectButton + kEffectButtons; ++id) {
         const int value = static_cast<int>(hotkeys.GetEffectHotkey(id));
@@ -29,7 +27,7 @@ void CEventHandlerEffect::LoadEffectHotkeys() {
 }
 
 void CEventHandlerEffect::SetEffectHotkey(int value, int id) {
-    HotkeyConfig& hotkeys = m_window->App().Hotkeys();
+    HotkeyConfig& hotkeys = m_host->Hotkeys();
     const bool enabled = hotkeys.HotkeysEnabled();
     if (enabled) hotkeys.UnregisterHotkeys();
     hotkeys.SetEffectHotkey(static_cast<uint32_t>(value), id, m_workspace->SettingsPath());
@@ -43,11 +41,11 @@ void CEventHandlerEffect::SetEffectHotkey(int value, int id) {
 }
 
 void CEventHandlerEffect::EditEffectHotkey() {
-    HotkeyConfig& hotkeys = m_window->App().Hotkeys();
+    HotkeyConfig& hotkeys = m_host->Hotkeys();
     const int id = m_menuButtonId;
     const int current = HotkeyValue(id);
     SInputHotKeyDlg dialog(SInputHotKeyDlg::kLayoutName, static_cast<uint32_t>(current), QString(),
-                           m_window);
+                           m_host->Window());
     if (dialog.exec() != 1 || static_cast<int>(dialog.Hotkey()) == current) return;
     if (hotkeys.IsHotkeyUsed(dialog.Hotkey())) {
         ShowTipAtButton(id, QObject::tr("此热键已经被占用，设置热键失败！"), 2000);
@@ -58,6 +56,6 @@ void CEventHandlerEffect::EditEffectHotkey() {
 
 void CEventHandlerEffect::OnEffectHotkey(int id) {
     if (id < kFirstEffectButton || id >= kFirstEffectButton + kEffectButtons) return;
-    if (!m_window->App().Hotkeys().HotkeysEnabled() || !m_workspace->IsConnected()) return;
+    if (!m_host->Hotkeys().HotkeysEnabled() || !m_workspace->IsConnected()) return;
     SelectEffect(id);
 }

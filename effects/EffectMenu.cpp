@@ -6,7 +6,6 @@
 #include "Controls.h"
 #include "EventHandlerEffect.h"
 #include "IniFile.h"
-#include "MainDlg.h"
 #include "ParamTable.h"
 #include "WorkSpace.h"
 
@@ -43,7 +42,7 @@ void CEventHandlerEffect::OpenEffectMenu(int buttonId, const QPoint& globalPos) 
     m_menuButtonId = buttonId;
     const std::vector<int> items = EffectMenuItems(buttonId);
     if (items.empty()) return;
-    QMenu menu(m_window);
+    QMenu menu(m_host->Window());
     for (int item : items) {
         switch (item) {
             case kSetHotkey:
@@ -65,7 +64,7 @@ void CEventHandlerEffect::OpenEffectMenu(int buttonId, const QPoint& globalPos) 
         }
     }
     QAction* chosen = menu.exec(globalPos);
-    if (chosen) m_window->DispatchWindowMessage({WindowMessage::kCommand, chosen->data().toUInt()});
+    if (chosen) m_host->DispatchWindowMessage({WindowMessage::kCommand, chosen->data().toUInt()});
 }
 
 void CEventHandlerEffect::OnMenuCommand(int id) {

@@ -8,7 +8,6 @@
 #include "DlgSaveEffect.h"
 #include "DlgSavePreset.h"
 #include "EventHandlerEffect.h"
-#include "MainDlg.h"
 #include "OverlayRules.h"
 #include "ParamTable.h"
 #include "TipWindow.h"
@@ -31,7 +30,7 @@ void CEventHandlerEffect::SelectPreset(int id) {
             for (size_t p = 0; p < buttons.size(); ++p)
                 buttons[p]->setChecked(static_cast<int>(p) == k - 1);
         }
-        auto* tabs = FindControlAs<QTabWidget>(m_window->Content(), "tab_reverb_pitch");
+        auto* tabs = FindControlAs<QTabWidget>(m_host->Content(), "tab_reverb_pitch");
         m_overlays->AfterPreset(tabs ? tabs->currentIndex() : 0,
                                 m_workspace->Value(lw52::kParamVoiceChangeOn),
                                 m_workspace->Value(lw52::kParamReverbOn));
@@ -83,7 +82,7 @@ void CEventHandlerEffect::RefreshPresetButtons() {
 }
 
 void CEventHandlerEffect::SaveEffect() {
-    CDlgSaveEffect dialog(*m_workspace, m_window);
+    CDlgSaveEffect dialog(*m_workspace, m_host->Window());
     if (dialog.exec() != 1) return;
     RefreshEffectButtons();
     ShowTipAtButton(kSaveEffectButton, QObject::tr("保存音效成功！"), 2000);
@@ -92,7 +91,7 @@ void CEventHandlerEffect::SaveEffect() {
 void CEventHandlerEffect::SavePreset(int id) {
     const int g = id % 12000;
     if (g < 1 || g > 3) return;
-    CDlgSavePreset dialog(*m_workspace, g, m_window);
+    CDlgSavePreset dialog(*m_workspace, g, m_host->Window());
     if (dialog.exec() != 1) return;
     ShowTipAtButton(id, QObject::tr("保存成功！"), 2000);
     RefreshPresetButtons();

@@ -9,8 +9,7 @@
 #include "Controls.h"
 #include "EventHandlerEffect.h"
 #include "KxTreeViewAdapter.h"
-#include "MainApp.h"
-#include "MainDlg.h"
+#include "NotifyCenter.h"
 #include "OverlayRules.h"
 #include "ParamTable.h"
 #include "WorkSpace.h"
@@ -28,7 +27,7 @@ void CEventHandlerEffect::SelectEffect(int id) {
     const int i = id - kFirstEffectButton;
     QAbstractButton* button = EffectButton(i);
     if (i < 0 || i >= kEffectButtons || (button && button->isChecked())) return;
-    if (auto* natural = FindControlAs<QAbstractButton>(m_window->Content(), "Oneclick_soundTrack"))
+    if (auto* natural = FindControlAs<QAbstractButton>(m_host->Content(), "Oneclick_soundTrack"))
         natural->setChecked(false);
 
     const bool builtin = i < kBuiltinButtons;
@@ -73,10 +72,10 @@ void CEventHandlerEffect::RefreshSelection() {
             checked = e - 139;
     }
     if (QAbstractButton* b = EffectButton(checked)) b->setChecked(true);
-    if (auto* tabs = FindControlAs<QTabWidget>(m_window->Content(), 900))
+    if (auto* tabs = FindControlAs<QTabWidget>(m_host->Content(), 900))
         tabs->setCurrentIndex(checked > 11 ? 1 : 0);
     m_overlays->Refresh(*m_workspace);
-    if (auto* title = FindControlAs<QLabel>(m_window->Content(), "txt_eff_title"))
+    if (auto* title = FindControlAs<QLabel>(m_host->Content(), "txt_eff_title"))
         title->setText(QObject::tr("当前音效：%1").arg(RecordText(current)));
     const QString path = QString::fromStdString(lw52::RecordPath(current));
     if (m_cloudTree) m_cloudTree->MarkCurrent(path);
@@ -93,7 +92,7 @@ void CEventHandlerEffect::RefreshEffectButtons() {
         LabelButton(kFirstEffectButton + i, RecordText(*entry),
                     HotkeyValue(kFirstEffectButton + i));
         QAbstractButton* button = EffectButton(i);
-        auto* title = FindControlAs<QLabel>(m_window->Content(), "txt_eff_title");
+        auto* title = FindControlAs<QLabel>(m_host->Content(), "txt_eff_title");
         if (!button || !button->isChecked() || !title) continue;
         const QString text = QObject::tr("当前音效：%1").arg(button->text());
         if (text.compare(title->text(), Qt::CaseInsensitive) != 0) {
@@ -112,7 +111,7 @@ void CEventHandlerEffect::LabelButton(int id, QString text, int hotkey) {
 }
 
 void CEventHandlerEffect::ToggleNaturalVoice() {
-    auto* natural = FindControlAs<QAbstractButton>(m_window->Content(), "Oneclick_soundTrack");
+    auto* natural = FindControlAs<QAbstractButton>(m_host->Content(), "Oneclick_soundTrack");
     if (!natural) return;
     if (natural->isChecked()) {
         m_savedEffect = m_workspace->Current();
@@ -130,5 +129,6 @@ void CEventHandlerEffect::ToggleNaturalVoice() {
     RefreshSelection();
     if (m_presetMarked) ClearPresetMarks();
     if (m_savedEffect.isFileEffect != 1)
-        App().NotifyCenter().FireEventAsync(std::make_shared<EventForbidOpreateWindow>(m_window));
+        m_host->NotifyCenter().FireEventAsync(
+            std::make_shared<EventForbidOpreateWindow>(m_host->Window()));
 }

@@ -4,20 +4,18 @@
 
 #include "Controls.h"
 #include "EventHandlerEffect.h"
-#include "MainApp.h"
-#include "MainDlg.h"
 #include "MessageBox.h"
 #include "QvAudioProtocol.h"
 #include "TipWindow.h"
 #include "WorkSpace.h"
 
 void CEventHandlerEffect::SetTipAnchor(int x, int y) {
-    m_tipAnchor = m_window->mapToGlobal(QPoint(x, y));
+    m_tipAnchor = m_host->Window()->mapToGlobal(QPoint(x, y));
 }
 
 int CEventHandlerEffect::UploadFile(int kind, int slot, const QString& name, const QString& path) {
     if (!m_workspace->IsConnected()) {
-        msgbox::Show(m_window, QObject::tr("未连接设备"), QObject::tr("提示"));
+        msgbox::Show(m_host->Window(), QObject::tr("未连接设备"), QObject::tr("提示"));
         return 0;
     }
     ShowForbidOperation(true);
@@ -42,8 +40,8 @@ int CEventHandlerEffect::StoreEffectFileInSlot(int slot, const QString& name, co
 }
 
 void CEventHandlerEffect::OnTransferMessage(uint64_t wParam, int64_t lParam) {
-    auto* progress = FindControlAs<QProgressBar>(m_window->Content(), "progress_eff_download");
-    QWidget* progressWidget = FindControl(m_window->Content(), "progress_eff_download");
+    auto* progress = FindControlAs<QProgressBar>(m_host->Content(), "progress_eff_download");
+    QWidget* progressWidget = FindControl(m_host->Content(), "progress_eff_download");
     if (wParam == kTransferProgress) {
         const int percent = lParam < 0 ? 0 : lParam > 100 ? 100 : static_cast<int>(lParam);
         if (lParam == 0 && progressWidget) progressWidget->show();

@@ -11,8 +11,7 @@
 #include "EqResponse.h"
 #include "IniFile.h"
 #include "KxTreeViewAdapter.h"
-#include "MainApp.h"
-#include "MainDlg.h"
+#include "NotifyCenter.h"
 #include "OverlayRules.h"
 #include "ParamControlBinder.h"
 #include "ParamTable.h"
@@ -20,6 +19,7 @@
 #include "QvEQ.h"
 #include "QvProgressEX1.h"
 #include "TipWindow.h"
+#include "WindowTimers.h"
 #include "WorkSpace.h"
 
 namespace {
@@ -37,8 +37,8 @@ QString CEventHandlerEffect::CurrentEffectPath() const {
 
 CEventHandlerEffect::~CEventHandlerEffect() {
     StopCloudWorker();
-    if (HasApp())
-        for (int token : m_subscriptions) App().NotifyCenter().Unsubscribe(token);
+    if (m_center)
+        for (int token : m_subscriptions) m_center->Unsubscribe(token);
     if (m_workspace) {
         m_workspace->SetBinder(nullptr);
         m_workspace->ConfigureThrottle(nullptr, kThrottleIntervalMs, kTimerThrottle);
@@ -50,17 +50,17 @@ QAbstractButton* CEventHandlerEffect::EffectButton(int index) const {
                                                 : nullptr;
 }
 
-void CEventHandlerEffect::Init(CMainDlg* window) {
-    m_window = window;
-    m_workspace = window->App().Workspace();
+void CEventHandlerEffect::Init(IPageHost* host) {
+    m_host = host;
+    m_workspace = host->Workspace();
     if (!m_workspace) return;
-    QWidget* content = window->Content();
+    QWidget* content = host->Content();
 
     m_binder = std::make_unique<CParamControlBinder>(*m_workspace, content);
     m_workspace->SetBinder(m_binder.get());
     m_binder->RegisterDefaultBindings();
-    m_workspace->ConfigureThrottle(&window->Timers(), kThrottleIntervalMs, kTimerThrottle);
-    m_overlays = std::make_unique<COverlayRules>(content, window->Timers());
+    m_workspace->ConfigureThrottle(&host->Timers(), kThrottleIntervalMs, kTimerThrottle);
+    m_overlays = std::make_unique<COverlayRules>(content, host->Timers());
 
     for (int i = 0; i < kEffectButtons; ++i) {
         auto* button = FindControlAs<QAbstractButton>(content, kFirstEffectButton + i);
@@ -83,16 +83,15 @@ void CEventHandlerEffect::Init(CMainDlg* window) {
     m_overlays->OnForbidNoiseReduction(m_workspace->Value(lw52::kParamNoiseReduction));
 
     if (auto* tree = FindControlAs<QTreeWidget>(content, "trctl_kx_eff_list")) {
-        const CMainApp& app = window->App();
+        const QString userDir = host->UserDir();
         LibraryPaths paths;
-        paths.listFile = app.EffectListPath().toStdString();
+        paths.listFile = host->EffectListPath().toStdString();
         // Changes go to the user's copy; the one beside the program may not be writable.
-        paths.saveFile = app.UserDir().isEmpty()
-                             ? paths.listFile
-                             : (app.UserDir() + "/EffectList.xml").toStdString();
-        paths.exeDir = app.ExeDir().toStdString();
-        paths.userDir = app.UserDir().toStdString();
-        m_library = std::make_unique<CKxTreeViewAdapter>(*this, tree, window, paths);
+        paths.saveFile =
+            userDir.isEmpty() ? paths.listFile : (userDir + "/EffectList.xml").toStdString();
+        paths.exeDir = host->ExeDir().toStdString();
+        paths.userDir = userDir.toStdString();
+        m_library = std::make_unique<CKxTreeViewAdapter>(*this, tree, host->Window(), paths);
     }
 
     // Library pages: the page chosen last time. The cloud list comes with the cloud service;
@@ -103,8 +102,8 @@ void CEventHandlerEffect::Init(CMainDlg* window) {
 
     if (auto* cloudTree = FindControlAs<QTreeWidget>(content, "trctl_cloud_effectt"))
         m_cloudTree = std::make_unique<CCloudEffectListTreeViewAdapter>(
-            *this, cloudTree, window, *m_workspace, App().NotifyCenter(),
-            window->App().UserDir().toStdString());
+            *this, cloudTree, host->Window(), *m_workspace, host->NotifyCenter(),
+            host->UserDir().toStdString());
 
     m_eq = FindControlAs<QvEQ>(content, "eq_curve");
     if (m_eq) {
@@ -124,7 +123,8 @@ void CEventHandlerEffect::Init(CMainDlg* window) {
 }
 
 void CEventHandlerEffect::Subscribe() {
-    INotifyCenter& center = App().NotifyCenter();
+    m_center = &m_host->NotifyCenter();
+    INotifyCenter& center = *m_center;
     m_subscriptions.push_back(center.Subscribe(EventParamChanged::kId, EventParamChanged::kName,
                                                [this](EventArgs& e) { OnParamChanged(e); }));
     m_subscriptions.push_back(center.Subscribe(EventDeviceChanged::kId, EventDeviceChanged::kName,
@@ -195,7 +195,7 @@ bool CEventHandlerEffect::OnWindowMessage(const WindowMessage& message) {
         case WindowMessage::kTimer:
             if (message.message == kTimerThrottle) return m_workspace->OnTimer(kTimerThrottle);
             if (message.message == kTimerCloudRetry) {
-                m_window->Timers().StopTimer(kTimerCloudRetry);
+                m_host->Timers().StopTimer(kTimerCloudRetry);
                 ShowCloudFallback();
                 return true;
             }
@@ -245,7 +245,7 @@ void CEventHandlerEffect::OnParamChanged(const EventArgs& e) {
     if (effectChanged) {
         RefreshSelection();
         if (auto* natural =
-                FindControlAs<QAbstractButton>(m_window->Content(), "Oneclick_soundTrack"))
+                FindControlAs<QAbstractButton>(m_host->Content(), "Oneclick_soundTrack"))
             natural->setChecked(false);
     }
 }
@@ -253,17 +253,22 @@ void CEventHandlerEffect::OnParamChanged(const EventArgs& e) {
 void CEventHandlerEffect::OnDeviceChanged() {
     const bool connected = m_workspace->IsConnected();
     m_overlays->OnDeviceChanged(connected);
-    if (!connected)
-        for (int id : {kMeterMic, kMeterAccompaniment})
-            if (auto* meter = FindControlAs<QvProgressEX1>(m_window->Content(), id))
-                meter->setValue(0);
+    if (connected) return;
+    // A card that is gone shows no level: the meters fall to empty instead of freezing at
+    // whatever the last redraw left.
+    for (int id : {kMeterMic, kMeterAccompaniment})
+        if (auto* meter = FindControlAs<QvProgressEX1>(m_host->Content(), id)) {
+            meter->setValue(0);
+            meter->setFrameCounter(QvProgressEX1::kFramesPerRound);
+            meter->startFallOff();
+        }
 }
 
 void CEventHandlerEffect::OnLevels(const EventArgs& e) {
     const FrameBytes& frame = static_cast<const EventVolumeRecvData&>(e).frame;
-    if (auto* mic = FindControlAs<QvProgressEX1>(m_window->Content(), kMeterMic))
+    if (auto* mic = FindControlAs<QvProgressEX1>(m_host->Content(), kMeterMic))
         mic->setValue(frame[4] * 10);
-    if (auto* acc = FindControlAs<QvProgressEX1>(m_window->Content(), kMeterAccompaniment))
+    if (auto* acc = FindControlAs<QvProgressEX1>(m_host->Content(), kMeterAccompaniment))
         acc->setValue(frame[5] * 10);
 }
 
@@ -278,14 +283,14 @@ void CEventHandlerEffect::OnTabChanged(const ControlEvent& event) {
 }
 
 void CEventHandlerEffect::ShowForbidOperation(bool visible) {
-    if (QWidget* forbid = FindControl(m_window->Content(), "forbid_operation")) {
+    if (QWidget* forbid = FindControl(m_host->Content(), "forbid_operation")) {
         forbid->setVisible(visible);
         if (visible) forbid->raise();
     }
 }
 
 void CEventHandlerEffect::ShowTipAtButton(int id, const QString& text, int ms) {
-    QWidget* control = FindControlById(m_window->Content(), id);
+    QWidget* control = FindControlById(m_host->Content(), id);
     if (!control) {
         CTipWindow::ShowAt(QCursor::pos(), text, ms);
         return;
@@ -294,12 +299,12 @@ void CEventHandlerEffect::ShowTipAtButton(int id, const QString& text, int ms) {
 }
 
 void CEventHandlerEffect::StartCloudFetch() {
-    QWidget* content = m_window->Content();
+    QWidget* content = m_host->Content();
     if (QWidget* retry = FindControl(content, "wnd_cloud_eff_refresh")) retry->hide();
     if (QWidget* busy = FindControl(content, "ani_fetch_cloud_eff")) busy->show();
     StopCloudWorker();
-    auto* worker =
-        new CCloudEffectListDownloader(App().NotifyCenter(), m_workspace->SettingsPath(), m_window);
+    auto* worker = new CCloudEffectListDownloader(m_host->NotifyCenter(),
+                                                  m_workspace->SettingsPath(), m_host->Window());
     m_cloudWorker = worker;
     worker->Start();
 }
@@ -315,20 +320,20 @@ void CEventHandlerEffect::OnCloudListFinished(EventArgs& e) {
     auto& event = static_cast<EventThreadCloudEffectFinishEvent&>(e);
     if (event.worker != m_cloudWorker) return;  // an older fetch's late report
     if (event.success) {
-        if (QWidget* busy = FindControl(m_window->Content(), "ani_fetch_cloud_eff")) busy->hide();
+        if (QWidget* busy = FindControl(m_host->Content(), "ani_fetch_cloud_eff")) busy->hide();
         if (event.records && m_cloudTree) {
             m_workspace->SetCloudEffects(*event.records);
             m_cloudTree->Fill(CCloudEffectListTreeViewAdapter::kSourceCloud);
         }
     } else {
-        m_window->Timers().StartTimer(kTimerCloudRetry, 1000);
+        m_host->Timers().StartTimer(kTimerCloudRetry, 1000);
     }
     StopCloudWorker();
 }
 
 // After a failed fetch: the downloaded effects when there are any, else the retry panel.
 void CEventHandlerEffect::ShowCloudFallback() {
-    QWidget* content = m_window->Content();
+    QWidget* content = m_host->Content();
     if (QWidget* busy = FindControl(content, "ani_fetch_cloud_eff")) busy->hide();
     if (m_cloudTree && !m_workspace->DownloadedEffects().empty()) {
         m_cloudTree->Fill(CCloudEffectListTreeViewAdapter::kSourceDownloaded);

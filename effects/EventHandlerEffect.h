@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "ControlEvents.h"
 #include "ICloudEffectHost.h"
+#include "PageHost.h"
 #include "Records.h"
 #include "UiEvents.h"
 
@@ -27,6 +27,7 @@ QString HotkeyTextOf(int value);
 class CKxTreeViewAdapter;
 class CCloudEffectListTreeViewAdapter;
 class CThreadObject;
+class INotifyCenter;
 
 class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
   public:
@@ -40,7 +41,7 @@ class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
     CEventHandlerEffect();
     ~CEventHandlerEffect() override;
 
-    void Init(CMainDlg* window) override;
+    void Init(IPageHost* host) override;
     bool OnControlEvent(const ControlEvent& event) override;
     bool OnWindowMessage(const WindowMessage& message) override;
 
@@ -99,7 +100,8 @@ class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
     int HotkeyValue(int id) const;
     void LabelButton(int id, QString text, int hotkey);
 
-    CMainDlg* m_window = nullptr;
+    IPageHost* m_host = nullptr;
+    INotifyCenter* m_center = nullptr;  // where the page subscribed
     CWorkSpace* m_workspace = nullptr;
     std::unique_ptr<CParamControlBinder> m_binder;
     std::unique_ptr<COverlayRules> m_overlays;

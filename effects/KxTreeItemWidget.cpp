@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QMouseEvent>
 #include <QTreeWidget>
 
@@ -12,6 +13,22 @@ namespace {
 constexpr const char* kMarkedColor = "#21b8bc";
 constexpr const char* kClearColor = "#ffffff00";
 constexpr const char* kHoverColor = "#37383e";
+constexpr int kFolderSize = 16;
+
+// The folder of a list or category: closed while it is folded, open while it is unfolded (the
+// toggle's checked state). One icon shared by every item, so each picture is drawn once however
+// long the lists; it lives as long as the program.
+const QIcon& FolderIcon() {
+    static const QIcon* icon = [] {
+        auto* folder = new QIcon;
+        folder->addFile(QStringLiteral(":/images/folder-closed.svg"), QSize(), QIcon::Normal,
+                        QIcon::Off);
+        folder->addFile(QStringLiteral(":/images/folder-open.svg"), QSize(), QIcon::Normal,
+                        QIcon::On);
+        return folder;
+    }();
+    return *icon;
+}
 }  // namespace
 
 CKxTreeItemWidget::CKxTreeItemWidget(CTreeData* node, QWidget* parent)
@@ -23,6 +40,9 @@ CKxTreeItemWidget::CKxTreeItemWidget(CTreeData* node, QWidget* parent)
     m_toggle->setCheckable(true);
     m_toggle->setAutoRaise(true);
     m_toggle->setFixedSize(kHeight - 4, kHeight - 4);
+    m_toggle->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toggle->setIcon(FolderIcon());
+    m_toggle->setIconSize(QSize(kFolderSize, kFolderSize));
     m_name->setObjectName("txt_iterm_name");
     m_name->setProperty(kControlIdProperty, kNameId);
     auto* layout = new QHBoxLayout(this);
@@ -40,7 +60,6 @@ void CKxTreeItemWidget::Show(const QString& text, bool hasChildren, bool expande
     m_name->setToolTip(text);
     m_toggle->setVisible(hasChildren);
     m_toggle->setChecked(expanded);
-    m_toggle->setText(expanded ? QStringLiteral("▾") : QStringLiteral("▸"));
     const char* normal = marked ? kMarkedColor : kClearColor;
     const char* hover = marked ? kMarkedColor : kHoverColor;
     setProperty("colorNormal", normal);

@@ -8,7 +8,8 @@
 class CTreeData;
 
 // The view of one library item: the expand toggle "tgl_switch" (5401), shown for items
-// with children, and the name "txt_iterm_name" (5402). Reports its mouse actions.
+// with children as a folder that is open while the item is unfolded, and the name
+// "txt_iterm_name" (5402). Reports its mouse actions.
 class CKxTreeItemWidget : public QWidget {
   public:
     static constexpr int kToggleId = 5401;

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "ControlEvents.h"
+#include "PageHost.h"
 
 // CEventHandlerRecord drives the recording page of the main window. It is offered every control
 // event and window message before the window handles them itself.
 class CEventHandlerRecord : public IPageHandler {
   public:
-    void Init(CMainDlg* window) override { m_window = window; }
+    void Init(IPageHost* host) override { m_host = host; }
     bool OnControlEvent(const ControlEvent& event) override;
     bool OnWindowMessage(const WindowMessage& message) override;
 
   private:
-    CMainDlg* m_window = nullptr;
+    IPageHost* m_host = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -20,7 +21,7 @@ namespace {
 class ClaimingPage : public IPageHandler {
   public:
     explicit ClaimingPage(QString claim) : m_claim(std::move(claim)) {}
-    void Init(CMainDlg*) override {}
+    void Init(IPageHost*) override {}
     bool OnControlEvent(const ControlEvent& e) override {
         seen.push_back(e.name);
         return e.name == m_claim;
@@ -62,6 +63,10 @@ TEST_F(PanelTest, MainWindowHoldsItsLayout) {
     Start();
     CMainDlg* main = app->MainWindow();
     EXPECT_EQ(main->size(), QSize(974, 662));
+    // Opened in the middle of its screen.
+    const QPoint middle = main->screen()->availableGeometry().center();
+    EXPECT_LE((main->frameGeometry().center() - middle).manhattanLength(), 2)
+        << main->frameGeometry().center().x() << "," << main->frameGeometry().center().y();
     for (const char* name : {"btn_close", "btn_min", "btn_menu", "param_content", "eq_curve",
                              "container_sound", "container_record", "forbid_device_conn_status"})
         EXPECT_NE(main->Find(name), nullptr) << name;
@@ -124,6 +129,10 @@ TEST_F(PanelTest, TrayCommands) {
     hide->OnCommand(CMainHideWnd::kCmdAbout);
     ASSERT_NE(hide->AboutWindow(), nullptr);
     EXPECT_NE(hide->AboutWindow()->findChild<QLabel*>("txt_version"), nullptr);
+    // Another program activated: the About window loses activation and closes.
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(hide->AboutWindow(), &deactivate);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hide->AboutWindow() == nullptr; }, 2000));
 }
 
 TEST_F(PanelTest, DeviceInformationWithoutACard) {
@@ -160,6 +169,19 @@ TEST(PanelProcessTest, ASecondStartShowsTheFirstAndExits) {
     EXPECT_NE(first.WaitForLine("show requested", 10000), "");
     EXPECT_EQ(first.Wait(0), -1) << "the first one keeps running";
     EXPECT_EQ(other.WaitForLine("show requested", 0), "");
+
+    // Arguments of others are left alone: the running panel is still asked to show itself.
+    const RunResult upgrade =
+        RunProgram(LW52PANEL_PATH, {"--from-updater", "-bUpgradeFirmware"}, env, 20000);
+    EXPECT_EQ(upgrade.exitCode, 0) << upgrade.err;
+    EXPECT_NE(first.WaitForLine("show requested", 10000), "");
+
+    // A screenshot run would take the card from the running panel: it is refused.
+    const RunResult shot =
+        RunProgram(LW52PANEL_PATH, {"--screenshot", dir.Path() + "/shot.png"}, env, 20000);
+    EXPECT_EQ(shot.exitCode, 1);
+    EXPECT_NE(shot.err.find("already running"), std::string::npos) << shot.err;
+    EXPECT_EQ(first.Wait(0), -1);
 }
 
 }  // namespace

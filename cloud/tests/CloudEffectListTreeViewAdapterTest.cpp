@@ -14,6 +14,7 @@
 #include "CloudEffectListTreeViewAdapter.h"
 #include "CloudFixture.h"
 #include "IniFile.h"
+#include "ItemLook.h"
 #include "KxTreeItemWidget.h"
 #include "QtNotifyCenter.h"
 #include "TipWindow.h"
@@ -149,6 +150,31 @@ TEST_F(CloudTreeTest, ShowsCategoriesByExactNameWithAmpersandsVisible) {
     adapter->Fill(CCloudEffectListTreeViewAdapter::kSourceCloud);
     EXPECT_EQ(tree->topLevelItemCount(), 2);
     EXPECT_EQ(Text(Category(0)), QStringLiteral("R&B [4]"));
+}
+
+// Under the program's theme a category shows a folder, open while it is unfolded and closed
+// while it is folded, by its toggle or a double-click; never a plain white square.
+TEST_F(CloudTreeTest, CategoriesShowAFolderThatFollowsTheirFolding) {
+    ASSERT_TRUE(ApplyProgramTheme(window));
+    FetchAndFill();
+    CTreeData* rb = Category(0);
+    const auto look = [&](const CTreeData* category) {
+        return LookOf(tree, adapter->ItemWidget(category)->Toggle());
+    };
+
+    const ItemLook open = look(rb);
+    QTest::mouseClick(adapter->ItemWidget(rb)->Toggle(), Qt::LeftButton);
+    ASSERT_FALSE(adapter->ItemOf(rb)->isExpanded());
+    const ItemLook closed = look(rb);
+    EXPECT_TRUE(open.ShowsAPicture()) << open.inked << " inked, " << open.white << " white";
+    EXPECT_TRUE(closed.ShowsAPicture()) << closed.inked << " inked, " << closed.white << " white";
+    EXPECT_NE(open.image, closed.image);
+
+    adapter->OnDoubleClick(rb, At(rb));
+    ASSERT_TRUE(adapter->ItemOf(rb)->isExpanded());
+    EXPECT_EQ(look(rb).image, open.image);
+    adapter->OnDoubleClick(rb, At(rb));
+    EXPECT_EQ(look(rb).image, closed.image);
 }
 
 TEST_F(CloudTreeTest, DoubleClickDownloadsThenUsesAndADeletedFileTurnsWhiteAgain) {

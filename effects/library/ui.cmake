@@ -8,7 +8,10 @@ add_library(lw52libraryui STATIC
 target_include_directories(lw52libraryui PUBLIC ${CMAKE_CURRENT_LIST_DIR}/..)
 target_link_libraries(lw52libraryui PUBLIC lw52library lw52ui Qt6::Widgets)
 
+# The program's resources come along: the tests look at the items under the program's theme.
 lw52_add_qt_test(libraryui_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/ui/KxTreeViewAdapterTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/tests/ui/ListNameDialogTest.cpp
+          ${PROJECT_SOURCE_DIR}/resources/resources.qrc
   LIBS lw52libraryui)
+set_target_properties(libraryui_tests PROPERTIES AUTORCC ON)

@@ -16,6 +16,7 @@
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "MessageBox.h"
+#include "QvProgressEX1.h"
 
 namespace {
 
@@ -93,12 +94,16 @@ TEST_F(EffectsPageCardTest, KnobsAndEffectButtonsReachTheCard) {
 TEST_F(EffectsPageCardTest, ASwitchBlocksThePageForAMoment) {
     auto* boost = qobject_cast<QAbstractButton*>(window->FindById(7000));
     ASSERT_NE(boost, nullptr);
+    // The block lasts 200 ms: note its showing as it happens instead of polling for it.
+    QWidget* forbid = window->Find("forbid_operation");
+    ShowWatch watch;
+    forbid->installEventFilter(&watch);
     QTest::mouseClick(boost, Qt::LeftButton);
     EXPECT_TRUE(CardParamBecomes(6, boost->isChecked() ? 1 : 0));
-    QWidget* forbid = window->Find("forbid_operation");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return forbid->isVisible(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watch.shown; }, 2000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !forbid->isVisible(); }, 2000))
         << "timer 1012 lifts it";
+    forbid->removeEventFilter(&watch);
 }
 
 TEST_F(EffectsPageCardTest, AKnobTurnedOnTheCardMovesThePage) {
@@ -110,6 +115,23 @@ TEST_F(EffectsPageCardTest, AKnobTurnedOnTheCardMovesThePage) {
     EXPECT_EQ(qobject_cast<QLabel*>(window->FindById(6023))->text(), "77");
     EXPECT_EQ(qobject_cast<QAbstractSlider*>(window->FindById(2025))->value(), 200);
     EXPECT_EQ(qobject_cast<QLabel*>(window->FindById(6025))->text(), "8.0");
+}
+
+TEST_F(EffectsPageCardTest, MetersFallToEmptyWhenTheCardGoes) {
+    auto* mic = qobject_cast<QvProgressEX1*>(window->FindById(9000));
+    auto* acc = qobject_cast<QvProgressEX1*>(window->FindById(9001));
+    ASSERT_TRUE(mic && acc);
+    std::string reply;
+    card.WriteLine("levels 9 8");
+    card.ReadLine(reply, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mic->shown() == 90 && acc->shown() == 80; }, 5000))
+        << mic->shown() << " " << acc->shown();
+    card.WriteLine("unplug");
+    card.ReadLine(reply, 5000);
+    // No more level reports come to redraw them: the fall-off animation empties them.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mic->shown() == 0 && acc->shown() == 0; }, 5000))
+        << mic->shown() << " " << acc->shown();
+    EXPECT_EQ(mic->value(), 0);
 }
 
 TEST_F(EffectsPageCardTest, AnEffectFileFromTheLibraryUploadsWithProgress) {

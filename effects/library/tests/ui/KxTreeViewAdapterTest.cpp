@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ItemLook.h"
 #include "KxTreeItemWidget.h"
 #include "KxTreeViewAdapter.h"
 #include "LibraryPickers.h"
@@ -130,6 +131,28 @@ TEST_F(AdapterTest, TreeShowsListsAndEffectsWithTheCurrentOneMarked) {
     EXPECT_EQ(adapter->MarkCurrent(Fx("a.dteff")), a);
     EXPECT_EQ(adapter->ItemWidget(a)->property("colorNormal").toString(), "#21b8bc");
     EXPECT_EQ(adapter->ItemWidget(b)->property("colorNormal").toString(), "#ffffff00");
+}
+
+// Under the program's theme a list shows a folder, open while the list is unfolded and closed
+// while it is folded, whichever way it was folded; never a plain white square.
+TEST_F(AdapterTest, ListsShowAFolderThatFollowsTheirFolding) {
+    ASSERT_TRUE(ApplyProgramTheme(window));
+    const auto look = [&] { return LookOf(tree, adapter->ItemWidget(defaults)->Toggle()); };
+
+    const ItemLook open = look();
+    QTest::mouseClick(adapter->ItemWidget(defaults)->Toggle(), Qt::LeftButton);
+    ASSERT_FALSE(adapter->ItemOf(defaults)->isExpanded());
+    const ItemLook closed = look();
+    EXPECT_TRUE(open.ShowsAPicture()) << open.inked << " inked, " << open.white << " white";
+    EXPECT_TRUE(closed.ShowsAPicture()) << closed.inked << " inked, " << closed.white << " white";
+    EXPECT_NE(open.image, closed.image);
+
+    // Unfolded and folded again by double-clicks, the picture follows as well.
+    adapter->OnDoubleClick(defaults, At(defaults));
+    ASSERT_TRUE(adapter->ItemOf(defaults)->isExpanded());
+    EXPECT_EQ(look().image, open.image);
+    adapter->OnDoubleClick(defaults, At(defaults));
+    EXPECT_EQ(look().image, closed.image);
 }
 
 TEST_F(AdapterTest, DoubleClickUsesTheEffectThroughTheHost) {

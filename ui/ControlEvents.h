@@ -36,14 +36,3 @@ using ControlEventDispatch = std::function<void(const ControlEvent&)>;
 // created later (pads, tree items) are connected by their pages with ConnectControl.
 void ConnectControlEvents(QWidget* root, const ControlEventDispatch& dispatch);
 void ConnectControl(QWidget* control, const ControlEventDispatch& dispatch);
-
-// A page of the main window: offered every control event and window message first; true
-// when it took it.
-class CMainDlg;
-class IPageHandler {
-  public:
-    virtual ~IPageHandler() = default;
-    virtual void Init(CMainDlg* window) = 0;
-    virtual bool OnControlEvent(const ControlEvent& event) = 0;
-    virtual bool OnWindowMessage(const WindowMessage& message) = 0;
-};

@@ -1,0 +1,65 @@
+#include "PanelArgs.h"
+
+#include <charconv>
+
+namespace {
+
+constexpr const char* kUpgradeFlag = "-bUpgradeFirmware";
+
+// "--name VALUE" or "--name=VALUE" at args[i]; advances i past the value.
+bool TakeValue(const std::vector<std::string>& args, size_t& i, const std::string& name,
+               std::string& value, bool& matched) {
+    const std::string& arg = args[i];
+    matched = false;
+    if (arg == name) {
+        matched = true;
+        if (i + 1 >= args.size()) return false;
+        value = args[++i];
+        return true;
+    }
+    if (arg.rfind(name + "=", 0) == 0) {
+        matched = true;
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParsePanelArgs(const std::vector<std::string>& args, PanelArgs& out, std::string& error) {
+    out = PanelArgs{};
+    error.clear();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.find(kUpgradeFlag) != std::string::npos) out.upgradeFirmware = true;
+        if (arg == "--help" || arg == "-h") {
+            out.help = true;
+            continue;
+        }
+        bool matched = false;
+        std::string value;
+        if (!TakeValue(args, i, "--screenshot", value, matched) || (matched && value.empty())) {
+            error = "--screenshot needs a file name";
+            return false;
+        }
+        if (matched) {
+            out.screenshotFile = value;
+            continue;
+        }
+        if (!TakeValue(args, i, "--delay-ms", value, matched)) {
+            error = "--delay-ms needs a number of milliseconds";
+            return false;
+        }
+        if (matched) {
+            int ms = -1;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), ms);
+            if (ec != std::errc() || end != value.data() + value.size() || ms < 0 || ms > 600000) {
+                error = "--delay-ms takes 0..600000, not \"" + value + "\"";
+                return false;
+            }
+            out.delayMs = ms;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The panel's command line. Only our own options are read; everything else is left alone,
+// so that a start by the updater or the desktop with arguments of its own still runs.
+struct PanelArgs {
+    bool upgradeFirmware = false;  // "-bUpgradeFirmware" anywhere on the command line
+    bool help = false;
+    std::string screenshotFile;  // --screenshot FILE: write the main window and exit
+    int delayMs = 400;           // --delay-ms N: wait after the window is shown
+};
+
+// args without the program name. False (error set) for an option of ours that lacks its
+// value or has a malformed one.
+bool ParsePanelArgs(const std::vector<std::string>& args, PanelArgs& out, std::string& error);
