@@ -67,12 +67,14 @@ inner_repo=/root/lw52
 ccache_host="${CCACHE_DIR:-$HOME/.cache/ccache}"
 
 # --- state shared with the exit handler -----------------------------------------------------
+source_desc=""
 work=""            # our own temporary folder: logs, apt sources, and the root unless --root
 root=""            # the root file system
 created_work=0
 failed=0
 interrupted=0
 tail_pid=""
+current_step="" current_start=0   # the step running now, recorded as interrupted on Ctrl+C
 step_names=() step_rcs=() step_times=() step_notes=()
 start_all=$(date +%s)
 
@@ -141,11 +143,14 @@ print_summary() {
 
 on_exit() {
   local rc=$?
-  trap - EXIT INT TERM
+  trap - EXIT INT TERM HUP
   [ -n "$tail_pid" ] && kill "$tail_pid" 2>/dev/null
   stop_root_processes
   unmount_all
   [ "$rc" -ne 0 ] && [ "$failed" -eq 0 ] && failed=1
+  if [ -n "$current_step" ]; then
+    record "$current_step" "$rc" $(($(date +%s) - current_start)) "interrupted"
+  fi
   if [ ${#step_names[@]} -gt 0 ] || [ "$interrupted" -eq 1 ]; then print_summary; fi
   if [ -n "$root" ] && [ -n "$(mounts_below "$root")" ]; then
     echo "check-fresh: mounts remain below $root; not removing it" >&2
@@ -166,7 +171,7 @@ on_exit() {
   exit 0
 }
 trap on_exit EXIT
-trap 'interrupted=1; exit 130' INT TERM
+trap 'interrupted=1; exit 130' INT TERM HUP
 
 # --- the apt sources of this machine, reduced to bookworm's own suites ------------------------
 # One-line entries go to host.list, deb822 stanzas to host.sources; deb-src, other suites
@@ -266,7 +271,7 @@ else
   eval "$(apt-config shell proxy Acquire::http::Proxy 2>/dev/null)"
   [ -n "$proxy" ] && aptopts+=(--aptopt "Acquire::http::Proxy \"$proxy\"")
   echo "== bootstrap: mmdebstrap $suite (minbase + git ca-certificates) from: ${mirrors[*]}"
-  t0=$(date +%s)
+  t0=$(date +%s) current_step=bootstrap current_start=$(date +%s)
   bootstrap() {
     mmdebstrap --mode="$1" --variant=minbase --include=git,ca-certificates \
       "${aptopts[@]}" "$suite" "$root" "${mirrors[@]}" 2>&1 | tee -a "$work/bootstrap.log"
@@ -280,6 +285,7 @@ else
     bootstrap root
     rc=$?
   fi
+  current_step=""
   record bootstrap "$rc" $(($(date +%s) - t0)) \
     "$(du -sh --one-file-system "$root" 2>/dev/null | cut -f1) minbase + git ca-certificates"
   [ "$rc" -eq 0 ] || exit 1
@@ -382,7 +388,7 @@ png_size() {  # prints WIDTHxHEIGHT of a PNG file, or fails
 
 if [[ ",$only," == *,run,* ]]; then
   echo "== run: bash scripts/run.sh (stopped once the panel has stayed up $settle s after its screenshot)"
-  t0=$(date +%s)
+  t0=$(date +%s) current_step=run current_start=$t0
   png="$dst/build/panel.png"
   rm -f "$png"
   start_in_root "$work/run.log" "bash scripts/run.sh"
@@ -425,12 +431,13 @@ if [[ ",$only," == *,run,* ]]; then
     fi
   done
   finish_tail
+  current_step=""
   record run "$rc" $(($(date +%s) - t0)) "$note"
 fi
 
 if [[ ",$only," == *,test,* ]]; then
   echo "== test: bash scripts/test.sh"
-  t0=$(date +%s)
+  t0=$(date +%s) current_step=test current_start=$t0
   start_in_root "$work/test.log" "bash scripts/test.sh"
   rc=""
   while kill -0 "$step_pid" 2>/dev/null; do
@@ -455,6 +462,7 @@ if [[ ",$only," == *,test,* ]]; then
   [ "$rc" -ne 124 ] || note="timed out after $step_timeout s; $note"
   [ -z "$skipped" ] || note="$note; skipped: $skipped"
   [ "$rc" -eq 0 ] || note="$note; last line: $(last_line "$work/test.log")"
+  current_step=""
   record test "$rc" $(($(date +%s) - t0)) "$note"
 fi
 exit 0
