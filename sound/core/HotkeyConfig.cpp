@@ -5,9 +5,12 @@
 #include <filesystem>
 
 #include "AppPaths.h"
+#include "BuiltInClips.h"
+#include "HotkeyConfigFile.h"
 #include "HotkeyText.h"
 #include "IGlobalHotkeys.h"
 #include "IniFile.h"
+#include "IniValue.h"
 #include "Log.h"
 #include "VirtualKeys.h"
 
@@ -55,53 +58,69 @@ bool HotkeyConfig::Init(const std::string& path) {
     return false;
 }
 
-void HotkeyConfig::LoadList(std::string_view section, std::string_view pathSection,
-                            bool requireFile, std::vector<SoundEntry>& list) const {
-    const CIniFile ini(path_);
+void HotkeyConfig::LoadList(const HotkeyConfigFile& file, std::string_view section,
+                            std::string_view pathSection, bool requireFile,
+                            std::vector<SoundEntry>& list) {
     list.clear();
-    const int count = ini.GetInt(section, kCount, 0);
+    const int count = file.GetInt(section, kCount, 0);
     for (int i = 0; i < count; ++i) {
         const std::string key = std::to_string(i);
         SoundEntry entry;
-        if (!ini.GetStruct(section, key, &entry, kSoundEntryStoredBytes)) continue;
-        const std::string path = ini.GetString(pathSection, key, "");
+        if (!file.GetStruct(section, key, &entry, kSoundEntryStoredBytes)) continue;
+        const std::string path = file.Get(pathSection, key).value_or("");
         if (path.empty()) continue;
         if (requireFile && !FileExists(path)) continue;
-        entry.SetPathUtf8(path);
+        if (!entry.SetPathUtf8(path)) continue;  // written elsewhere; cannot be held
         list.push_back(entry);
     }
 }
 
 void HotkeyConfig::Load() {
-    LoadList(kFavourites, kFavouritePaths, false, favourites_);
-    LoadList(kLocal, kLocalPaths, true, locals_);
-    LoadList(kDownload, kDownloadPaths, true, downloaded_);
-    const CIniFile ini(path_);
-    volume_ = ini.GetInt(kConfig, kVolume, kMissingVolume);
-    hotkeysEnabled_ = ini.GetInt(kConfig, kEnableHotkey, 0) != 0;
+    // One read of the file; every key is looked up in memory.
+    HotkeyConfigFile file;
+    std::string reason;
+    if (!file.Read(path_, &reason)) QV_LOG("cannot read %s: %s", path_.c_str(), reason.c_str());
+    LoadList(file, kFavourites, kFavouritePaths, false, favourites_);
+    LoadList(file, kLocal, kLocalPaths, true, locals_);
+    LoadList(file, kDownload, kDownloadPaths, true, downloaded_);
+    volume_ = file.GetInt(kConfig, kVolume, kMissingVolume);
+    hotkeysEnabled_ = file.GetInt(kConfig, kEnableHotkey, 0) != 0;
 }
 
-bool HotkeyConfig::SaveList(std::string_view section, std::string_view pathSection,
-                            const std::vector<SoundEntry>& list) {
-    CIniFile ini(path_);
-    bool ok = ini.DeleteSection(section) && ini.DeleteSection(pathSection);
-    ok = ini.WriteInt(section, kCount, static_cast<long>(list.size())) && ok;
+bool HotkeyConfig::SaveList(HotkeyConfigFile& file, std::string_view section,
+                            std::string_view pathSection, const std::vector<SoundEntry>& list) {
+    file.DeleteSection(section);
+    file.DeleteSection(pathSection);
+    HotkeyConfigFile::KeyValues heads = {{std::string(kCount), std::to_string(list.size())}};
+    HotkeyConfigFile::KeyValues paths;
     for (size_t i = 0; i < list.size(); ++i) {
         const std::string key = std::to_string(i);
-        ok = ini.WriteStruct(section, key, &list[i], kSoundEntryStoredBytes) && ok;
-        ok = ini.WriteString(pathSection, key, list[i].PathUtf8()) && ok;
+        heads.emplace_back(key, ini::FormatStruct(&list[i], kSoundEntryStoredBytes));
+        paths.emplace_back(key, list[i].PathUtf8());
     }
-    return ok;
+    // The path section follows its list section, as writing the keys pairwise leaves them.
+    const bool headsOk = file.AppendSection(section, heads);
+    return file.AppendSection(pathSection, paths) && headsOk;
 }
 
 bool HotkeyConfig::Save() {
-    bool ok = SaveList(kFavourites, kFavouritePaths, favourites_);
-    ok = SaveList(kLocal, kLocalPaths, locals_) && ok;
-    ok = SaveList(kDownload, kDownloadPaths, downloaded_) && ok;
-    CIniFile ini(path_);
-    ok = ini.WriteInt(kConfig, kVolume, volume_) && ok;
-    ok = ini.WriteInt(kConfig, kEnableHotkey, hotkeysEnabled_ ? 1 : 0) && ok;
-    if (!ok) QV_LOG("saving %s failed", path_.c_str());
+    // The new text is built in memory and replaces the file once.
+    HotkeyConfigFile file;
+    std::string reason;
+    if (!file.Read(path_, &reason)) {
+        QV_LOG("saving %s failed: %s", path_.c_str(), reason.c_str());
+        return false;
+    }
+    bool ok = SaveList(file, kFavourites, kFavouritePaths, favourites_);
+    ok = SaveList(file, kLocal, kLocalPaths, locals_) && ok;
+    ok = SaveList(file, kDownload, kDownloadPaths, downloaded_) && ok;
+    file.SetValue(kConfig, kVolume, std::to_string(volume_));
+    file.SetValue(kConfig, kEnableHotkey, hotkeysEnabled_ ? "1" : "0");
+    if (!ok) QV_LOG("saving %s: a path holds a line break and was left out", path_.c_str());
+    if (!file.Write(&reason)) {
+        QV_LOG("saving %s failed: %s", path_.c_str(), reason.c_str());
+        return false;
+    }
     return ok;
 }
 
@@ -121,6 +140,21 @@ void HotkeyConfig::EnableHotkeys(bool on) {
 void HotkeyConfig::AddFavourite(const SoundEntry& entry) {
     favourites_.push_back(entry);
     Save();
+}
+
+bool HotkeyConfig::SeedDefaultFavourites() {
+    if (!favourites_.empty()) return false;
+    for (size_t i = 0; i < kBuiltInClips.size(); ++i) {
+        SoundEntry entry;
+        entry.kind = SoundEntry::kBuiltIn;
+        entry.SetName(kBuiltInClips[i].text);
+        entry.SetPathUtf8(kBuiltInClips[i].resource);
+        if (i < kSeededHotkeys)
+            entry.hotkey = hotkey::MakeValue(0, vk::kNumpad0 + 1 + static_cast<uint32_t>(i));
+        favourites_.push_back(entry);
+    }
+    Save();
+    return true;
 }
 
 void HotkeyConfig::RemoveFavourite(size_t index) {
@@ -161,13 +195,22 @@ void HotkeyConfig::SetFavouriteHotkey(size_t index, uint32_t value) {
     Save();
 }
 
-void HotkeyConfig::AddLocal(const SoundEntry& entry) {
+bool HotkeyConfig::AddLocal(const SoundEntry& entry, std::string* reason) {
+    if (!Addable(entry, reason)) return false;
     const std::u16string name = entry.Name();
     const auto same = std::find_if(locals_.begin(), locals_.end(),
                                    [&](const SoundEntry& e) { return e.Name() == name; });
     if (same != locals_.end()) locals_.erase(same);
     locals_.push_back(entry);
     Save();
+    return true;
+}
+
+bool HotkeyConfig::AddLocalFile(std::u16string_view name, std::string_view path,
+                                std::string* reason) {
+    SoundEntry entry;
+    if (!FileEntry(name, path, 0, entry, reason)) return false;
+    return AddLocal(entry, reason);
 }
 
 void HotkeyConfig::RemoveLocal(size_t index) {
@@ -182,12 +225,38 @@ void HotkeyConfig::RenameLocal(size_t index, std::u16string_view name) {
     Save();
 }
 
-void HotkeyConfig::AddDownloaded(const SoundEntry& entry) {
+bool HotkeyConfig::AddDownloaded(const SoundEntry& entry, std::string* reason) {
+    if (!Addable(entry, reason)) return false;
     const auto same = std::find_if(downloaded_.begin(), downloaded_.end(),
                                    [&](const SoundEntry& e) { return e.cloudId == entry.cloudId; });
     if (same != downloaded_.end()) downloaded_.erase(same);
     downloaded_.push_back(entry);
     Save();
+    return true;
+}
+
+bool HotkeyConfig::AddDownloadedFile(std::u16string_view name, int32_t cloudId,
+                                     std::string_view path, std::string* reason) {
+    SoundEntry entry;
+    if (!FileEntry(name, path, cloudId, entry, reason)) return false;
+    return AddDownloaded(entry, reason);
+}
+
+bool HotkeyConfig::FileEntry(std::u16string_view name, std::string_view path, int32_t cloudId,
+                             SoundEntry& entry, std::string* reason) {
+    entry = SoundEntry();
+    entry.kind = SoundEntry::kFile;
+    entry.SetName(name);
+    entry.cloudId = cloudId;
+    if (entry.SetPathUtf8(path)) return true;
+    if (reason) *reason = kPathTooLongReason;
+    return false;
+}
+
+bool HotkeyConfig::Addable(const SoundEntry& entry, std::string* reason) {
+    if (entry.path[0] != 0) return true;
+    if (reason) *reason = kNoPathReason;
+    return false;
 }
 
 std::optional<SoundEntry> HotkeyConfig::FindDownloaded(int32_t cloudId) const {
@@ -240,7 +309,8 @@ uint32_t HotkeyConfig::GetEffectHotkey(int id) const {
 }
 
 void HotkeyConfig::LoadEffectHotkeys(const std::string& settingsPath) {
-    const CIniFile settings(settingsPath);
+    HotkeyConfigFile settings;
+    settings.Read(settingsPath);  // unreadable: every hotkey 0
     for (int id = kFirstEffectHotkeyId; id <= kLastEffectHotkeyId; ++id) {
         const uint32_t value =
             static_cast<uint32_t>(settings.GetInt(kEffectHotkeySection, std::to_string(id), 0));

@@ -11,13 +11,14 @@
 
 #include "SoundEntry.h"
 
+class HotkeyConfigFile;
 class IGlobalHotkeys;
 
 // Everything the sound pads remember: the favourites ("HotkeyMood"), the local files ("DIY")
 // and the downloaded cloud clips ("Download"), the pad volume, the hotkey switch, the
 // favourites' and the effect buttons' hotkeys, and the cloud categories. Persisted in the
 // UTF-16 INI file "QvH31Moodcfg.ini"; every operation that changes a list saves the whole
-// configuration at once.
+// configuration at once, with one replacement of the file.
 //
 // The lists, the settings and the hotkeys belong to the UI thread. The cloud categories and
 // their download states are shared with the cloud workers and guarded by the object's lock.
@@ -28,6 +29,10 @@ class HotkeyConfig {
     static constexpr int kLastEffectHotkeyId = 10023;
     static constexpr int kNewFileVolume = 50;
     static constexpr int kMissingVolume = 76;
+    static constexpr size_t kSeededHotkeys = 8;  // Num 1 .. Num 8 on the first built-in clips
+    // Why an add was refused, for the page to show.
+    static constexpr const char* kPathTooLongReason = "文件路径太长（最多259个字符），无法添加";
+    static constexpr const char* kNoPathReason = "没有文件路径，无法添加";
 
     // The platform's hotkey service; null (the default) registers nothing. Not owned.
     void SetHotkeyHost(IGlobalHotkeys* host) { host_ = host; }
@@ -36,10 +41,13 @@ class HotkeyConfig {
     // with volume 50 and hotkeys off in memory. False only when the file cannot be created.
     bool Init(const std::string& path);
     bool Init();  // the default file in the user's data folder
-    // Reads every list and setting; entries whose value or path is missing or corrupted are
-    // skipped, local and downloaded entries whose file has gone are dropped.
+    // Reads every list and setting (one read of the file); entries whose value or path is
+    // missing or corrupted are skipped, local and downloaded entries whose file has gone are
+    // dropped.
     void Load();
-    // Rewrites every list and setting; false when a write failed.
+    // Rewrites every list and setting: the new text is made in memory and replaces the file in
+    // one go, or not at all when nothing changed. False when that failed or a path could not
+    // be written (one holding a line break is left out).
     bool Save();
     const std::string& Path() const { return path_; }
 
@@ -54,6 +62,9 @@ class HotkeyConfig {
     const std::vector<SoundEntry>& Downloaded() const { return downloaded_; }
 
     void AddFavourite(const SoundEntry& entry);
+    // On a first start (no favourites yet): the built-in clips in their order, the first eight
+    // with the hotkeys Num 1 .. Num 8, saved once. False when favourites exist.
+    bool SeedDefaultFavourites();
     // Registration ids follow list positions, so removals re-register around the change.
     void RemoveFavourite(size_t index);
     // Removes every favourite with the entry's exact name and path; true when one went.
@@ -63,12 +74,21 @@ class HotkeyConfig {
     uint32_t GetFavouriteHotkey(size_t index) const;
     void SetFavouriteHotkey(size_t index, uint32_t value);
 
-    // Replaces the first local entry of the same name (moving it to the end).
-    void AddLocal(const SoundEntry& entry);
+    // Replaces the first local entry of the same name (moving it to the end). An entry
+    // without a path is refused: false, the reason set, nothing changed.
+    bool AddLocal(const SoundEntry& entry, std::string* reason = nullptr);
+    // A file on disk as a local entry (kind 1) under name. A path longer than an entry holds
+    // (259 UTF-16 units) is refused rather than cut: false, reason kPathTooLongReason.
+    bool AddLocalFile(std::u16string_view name, std::string_view path,
+                      std::string* reason = nullptr);
     void RemoveLocal(size_t index);
     void RenameLocal(size_t index, std::u16string_view name);
-    // Replaces the first downloaded entry with the same cloud id (moving it to the end).
-    void AddDownloaded(const SoundEntry& entry);
+    // Replaces the first downloaded entry with the same cloud id (moving it to the end);
+    // refused as AddLocal.
+    bool AddDownloaded(const SoundEntry& entry, std::string* reason = nullptr);
+    // A downloaded cloud clip at path (kind 1 with its cloud id); refused as AddLocalFile.
+    bool AddDownloadedFile(std::u16string_view name, int32_t cloudId, std::string_view path,
+                           std::string* reason = nullptr);
     std::optional<SoundEntry> FindDownloaded(int32_t cloudId) const;
 
     // False for 0; true when a favourite or an effect button holds the value.
@@ -107,10 +127,14 @@ class HotkeyConfig {
     bool TryBeginDownload(size_t category, size_t index);
 
   private:
-    bool SaveList(std::string_view section, std::string_view pathSection,
-                  const std::vector<SoundEntry>& list);
-    void LoadList(std::string_view section, std::string_view pathSection, bool requireFile,
-                  std::vector<SoundEntry>& list) const;
+    static bool SaveList(HotkeyConfigFile& file, std::string_view section,
+                         std::string_view pathSection, const std::vector<SoundEntry>& list);
+    static void LoadList(const HotkeyConfigFile& file, std::string_view section,
+                         std::string_view pathSection, bool requireFile,
+                         std::vector<SoundEntry>& list);
+    static bool FileEntry(std::u16string_view name, std::string_view path, int32_t cloudId,
+                          SoundEntry& entry, std::string* reason);
+    static bool Addable(const SoundEntry& entry, std::string* reason);
     SoundEntry* CloudItemLocked(size_t category, size_t index);
 
     std::string path_;

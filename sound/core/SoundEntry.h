@@ -21,6 +21,7 @@ struct SoundEntry {
     static constexpr size_t kNameUnits = 16;
     static constexpr size_t kNameMaxChars = 8;  // names are cut here
     static constexpr size_t kPathUnits = 260;
+    static constexpr size_t kPathMaxUnits = kPathUnits - 1;  // the terminator takes the last
 
     int32_t kind = kBuiltIn;
     char16_t name[kNameUnits] = {};
@@ -33,10 +34,17 @@ struct SoundEntry {
         text::CopyToField(name, kNameUnits, value.substr(0, kNameMaxChars));
     }
     std::u16string Name() const { return text::FieldToString(name, kNameUnits); }
-    void SetPath(std::u16string_view value) { text::CopyToField(path, kPathUnits, value); }
+    static bool PathFits(std::u16string_view value) { return value.size() <= kPathMaxUnits; }
+    // A path that does not fit is not cut (a cut path names another file, or none): the field
+    // is left empty and the result is false.
+    bool SetPath(std::u16string_view value) {
+        const bool fits = PathFits(value);
+        text::CopyToField(path, kPathUnits, fits ? value : std::u16string_view());
+        return fits;
+    }
     std::u16string Path() const { return text::FieldToString(path, kPathUnits); }
     // Paths on Linux are UTF-8.
-    void SetPathUtf8(std::string_view value) { SetPath(text::Utf8ToUtf16(value)); }
+    bool SetPathUtf8(std::string_view value) { return SetPath(text::Utf8ToUtf16(value)); }
     std::string PathUtf8() const { return text::Utf16ToUtf8(Path()); }
 };
 

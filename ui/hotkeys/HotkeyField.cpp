@@ -40,6 +40,10 @@ bool CHotkeyField::eventFilter(QObject* watched, QEvent* event) {
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     const uint32_t modifiers = qtkeys::HotkeyModifiersFor(key->modifiers());
+    if (type == QEvent::KeyPress && qtkeys::HasUnstorableModifier(key->modifiers())) {
+        edit_->setText(TextFor(value_));  // no half-made hotkey stays on show
+        return true;
+    }
     if (type == QEvent::KeyRelease) {
         const uint32_t held = modifiers & ~qtkeys::ModifierBitOfKey(key->key());
         if (held == 0) edit_->setText(TextFor(value_));

@@ -9,7 +9,9 @@ class QLineEdit;
 // Turns a line edit into a hotkey field: the next key pressed with its modifiers becomes the
 // value ((modifiers << 16) | virtual-key code) and the field shows its text. Backspace alone
 // clears it; Tab, Enter and Escape alone keep their usual meaning in the dialog (with a
-// modifier they are hotkeys too). Held modifiers are shown until a key completes them.
+// modifier they are hotkeys too). Held modifiers are shown until a key completes them. A key
+// pressed with the Windows key or AltGr is refused: a hotkey holds Alt, Ctrl and Shift only,
+// and dropping the others would make a bare key a system-wide hotkey.
 class CHotkeyField : public QObject {
     Q_OBJECT
 

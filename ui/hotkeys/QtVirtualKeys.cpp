@@ -107,6 +107,10 @@ uint32_t HotkeyModifiersFor(Qt::KeyboardModifiers modifiers) {
     return bits;
 }
 
+bool HasUnstorableModifier(Qt::KeyboardModifiers modifiers) {
+    return modifiers & (Qt::MetaModifier | Qt::GroupSwitchModifier);
+}
+
 uint32_t ModifierBitOfKey(int qtKey) {
     switch (qtKey) {
         case Qt::Key_Alt:
@@ -121,6 +125,7 @@ uint32_t ModifierBitOfKey(int qtKey) {
 }
 
 uint32_t HotkeyValueFor(const QKeyEvent& event) {
+    if (HasUnstorableModifier(event.modifiers())) return 0;
     const uint32_t key = VirtualKeyFor(event.key(), event.modifiers());
     return key == 0 ? 0 : hotkey::MakeValue(HotkeyModifiersFor(event.modifiers()), key);
 }

@@ -16,24 +16,50 @@ struct X11GlobalHotkeys::Xcb {
     xcb_connection_t* connection = nullptr;
     std::vector<xcb_window_t> roots;
     xcb_key_symbols_t* symbols = nullptr;
+    // The modifier bits the keyboard map gives the lock keys; Num Lock is Mod2 almost always.
+    uint16_t numLock = XCB_MOD_MASK_2;
+    uint16_t scrollLock = 0;  // usually bound to no modifier
     ~Xcb() {
         if (symbols) xcb_key_symbols_free(symbols);
     }
 };
 
 namespace {
-// Lock states a grab is repeated for: none, Caps Lock, Num Lock (Mod2), both.
-constexpr uint16_t kLockVariants[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
-                                      XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
-constexpr uint16_t kIgnoredState = XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2 | XCB_KEY_BUT_MASK_BUTTON_1 |
-                                   XCB_KEY_BUT_MASK_BUTTON_2 | XCB_KEY_BUT_MASK_BUTTON_3 |
-                                   XCB_KEY_BUT_MASK_BUTTON_4 | XCB_KEY_BUT_MASK_BUTTON_5;
+// The only state bits a press is compared on: the hotkey's modifiers. The layout group (bits
+// 13-14 with a second layout), Caps Lock, the other locks and mouse buttons never count.
+constexpr uint16_t kHotkeyState = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 
 uint16_t MaskFor(uint32_t modifiers) {
     uint16_t mask = 0;
     if (modifiers & hotkey::kModAlt) mask |= XCB_MOD_MASK_1;
     if (modifiers & hotkey::kModCtrl) mask |= XCB_MOD_MASK_CONTROL;
     if (modifiers & hotkey::kModShift) mask |= XCB_MOD_MASK_SHIFT;
+    return mask;
+}
+
+// The keypad keys whose meaning Num Lock switches: digits with it on, moving keys without.
+bool NeedsNumLock(uint32_t vkey) {
+    return (vkey >= vk::kNumpad0 && vkey <= vk::kNumpad9) || vkey == vk::kDecimal;
+}
+
+// The modifier bit a key is bound to in the keyboard map, 0 when none.
+uint16_t ModifierOfKeysym(xcb_connection_t* connection, xcb_key_symbols_t* symbols,
+                          xcb_keysym_t keysym) {
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+    if (!codes) return 0;
+    uint16_t mask = 0;
+    if (xcb_get_modifier_mapping_reply_t* map = xcb_get_modifier_mapping_reply(
+            connection, xcb_get_modifier_mapping(connection), nullptr)) {
+        const xcb_keycode_t* mapped = xcb_get_modifier_mapping_keycodes(map);
+        const int perModifier = map->keycodes_per_modifier;
+        for (int modifier = 0; modifier < 8; ++modifier)
+            for (int i = 0; i < perModifier; ++i)
+                for (const xcb_keycode_t* c = codes; *c != XCB_NO_SYMBOL; ++c)
+                    if (mapped[modifier * perModifier + i] == *c)
+                        mask |= static_cast<uint16_t>(1u << modifier);
+        std::free(map);
+    }
+    std::free(codes);
     return mask;
 }
 }  // namespace
@@ -132,6 +158,9 @@ X11GlobalHotkeys::X11GlobalHotkeys(QObject* parent) : QObject(parent), xcb_(new 
          xcb_screen_next(&it))
         xcb_->roots.push_back(it.data->root);
     xcb_->symbols = xcb_key_symbols_alloc(xcb_->connection);
+    if (const uint16_t numLock = ModifierOfKeysym(xcb_->connection, xcb_->symbols, XK_Num_Lock))
+        xcb_->numLock = numLock;
+    xcb_->scrollLock = ModifierOfKeysym(xcb_->connection, xcb_->symbols, XK_Scroll_Lock);
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -151,10 +180,27 @@ bool X11GlobalHotkeys::Fail(std::string reason) {
     return false;
 }
 
+std::vector<uint16_t> X11GlobalHotkeys::LockStates(bool needsNumLock) const {
+    // Every combination of the locks, so that their states do not matter; keypad digits only
+    // with Num Lock on, so that with it off End, Down, Page Down... reach the program in front.
+    const uint16_t locks[] = {XCB_MOD_MASK_LOCK, xcb_->numLock, xcb_->scrollLock};
+    std::vector<uint16_t> states = {0};
+    for (uint16_t lock : locks) {
+        if (lock == 0 || (lock & kHotkeyState) ||
+            std::find(states.begin(), states.end(), lock) != states.end())
+            continue;
+        const size_t count = states.size();
+        for (size_t i = 0; i < count; ++i) states.push_back(states[i] | lock);
+    }
+    if (needsNumLock)
+        std::erase_if(states, [&](uint16_t state) { return (state & xcb_->numLock) == 0; });
+    return states;
+}
+
 void X11GlobalHotkeys::Ungrab(const Grab& grab) {
     for (xcb_window_t root : xcb_->roots)
         for (uint8_t keycode : grab.keycodes)
-            for (uint16_t lock : kLockVariants)
+            for (uint16_t lock : LockStates(grab.needsNumLock))
                 xcb_ungrab_key(xcb_->connection, keycode, root, grab.mask | lock);
 }
 
@@ -163,10 +209,15 @@ bool X11GlobalHotkeys::Register(int id, uint32_t modifiers, uint32_t vkey) {
         if (lastError_.empty()) lastError_ = "global hotkeys are not available";
         return false;
     }
+    // A dropped modifier (the Windows key, say) would turn the bare key into a hotkey.
+    if (modifiers & ~hotkey::kModMask)
+        return Fail("modifier bits " + std::to_string(modifiers & ~hotkey::kModMask) +
+                    " cannot be grabbed: a hotkey holds only Alt, Ctrl and Shift");
     const uint32_t keysym = KeysymForVirtualKey(vkey);
     if (keysym == 0) return Fail("no X key for virtual-key code " + std::to_string(vkey));
     Grab grab;
     grab.mask = MaskFor(modifiers);
+    grab.needsNumLock = NeedsNumLock(vkey);
     if (xcb_keycode_t* codes = xcb_key_symbols_get_keycode(xcb_->symbols, keysym)) {
         for (const xcb_keycode_t* c = codes; *c != XCB_NO_SYMBOL; ++c)
             if (std::find(grab.keycodes.begin(), grab.keycodes.end(), *c) == grab.keycodes.end())
@@ -188,7 +239,7 @@ bool X11GlobalHotkeys::Register(int id, uint32_t modifiers, uint32_t vkey) {
     std::vector<xcb_void_cookie_t> cookies;
     for (xcb_window_t root : xcb_->roots)
         for (uint8_t keycode : grab.keycodes)
-            for (uint16_t lock : kLockVariants)
+            for (uint16_t lock : LockStates(grab.needsNumLock))
                 cookies.push_back(xcb_grab_key_checked(xcb_->connection, 0, root, grab.mask | lock,
                                                        keycode, XCB_GRAB_MODE_ASYNC,
                                                        XCB_GRAB_MODE_ASYNC));
@@ -225,9 +276,14 @@ bool X11GlobalHotkeys::nativeEventFilter(const QByteArray& eventType, void* mess
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
     if ((event->response_type & 0x7F) != XCB_KEY_PRESS) return false;
     const auto* press = static_cast<const xcb_key_press_event_t*>(message);
-    const uint16_t state = press->state & static_cast<uint16_t>(~kIgnoredState);
+    // Our grabs report to the root windows; a press that reached one of our own windows was
+    // not grabbed, whatever its keys.
+    if (std::find(xcb_->roots.begin(), xcb_->roots.end(), press->event) == xcb_->roots.end())
+        return false;
+    const uint16_t state = press->state & kHotkeyState;
+    const bool numLock = (press->state & xcb_->numLock) != 0;
     for (const auto& [id, grab] : grabs_) {
-        if (grab.mask != state) continue;
+        if (grab.mask != state || (grab.needsNumLock && !numLock)) continue;
         if (std::find(grab.keycodes.begin(), grab.keycodes.end(), press->detail) ==
             grab.keycodes.end())
             continue;

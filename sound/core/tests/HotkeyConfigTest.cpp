@@ -1,8 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -10,11 +14,14 @@
 #include <tuple>
 #include <vector>
 
+#include "BuiltInClips.h"
 #include "ChildProcess.h"
 #include "HotkeyConfig.h"
+#include "HotkeyConfigFile.h"
 #include "HotkeyText.h"
 #include "IGlobalHotkeys.h"
 #include "IniFile.h"
+#include "IniValue.h"
 #include "Log.h"
 #include "TextUtil.h"
 #include "VirtualKeys.h"
@@ -81,6 +88,78 @@ std::string ReadAll(const std::string& path) {
 
 void Touch(const std::string& path) {
     std::ofstream(path) << "mp3";
+}
+
+// What happens to the files of one folder, seen through inotify: how often each name was
+// opened and how often a file was renamed onto it (a replacement).
+class FolderWatch {
+  public:
+    explicit FolderWatch(const std::string& folder) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        EXPECT_GE(fd_, 0);
+        EXPECT_GE(inotify_add_watch(fd_, folder.c_str(), IN_OPEN | IN_MOVED_TO), 0);
+    }
+    ~FolderWatch() { close(fd_); }
+
+    // The events since the last call; the kernel queues them before the call that caused them
+    // returns, so nothing is pending for work already done.
+    void Take() {
+        opens.clear();
+        replacements.clear();
+        alignas(inotify_event) char buffer[65536];
+        for (;;) {
+            const ssize_t n = read(fd_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                const std::string name = event->len ? event->name : "";
+                if (event->mask & IN_OPEN) ++opens[name];
+                if (event->mask & IN_MOVED_TO) ++replacements[name];
+                if (event->mask & IN_Q_OVERFLOW) ADD_FAILURE() << "inotify queue overflowed";
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+    std::map<std::string, int> opens;
+    std::map<std::string, int> replacements;
+
+  private:
+    int fd_;
+};
+
+std::string Utf16Bytes(std::string_view utf8) {
+    std::string bytes;
+    for (char16_t unit : text::Utf8ToUtf16(utf8)) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The configuration written key by key through the INI functions, in the order the file has
+// always been written in: the reference for the file's bytes.
+void SaveKeyByKey(const std::string& path, const HotkeyConfig& config) {
+    CIniFile ini(path);
+    const auto list = [&](const char* section, const char* pathSection,
+                          const std::vector<SoundEntry>& entries) {
+        ini.DeleteSection(section);
+        ini.DeleteSection(pathSection);
+        ini.WriteInt(section, "count", static_cast<long>(entries.size()));
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const std::string key = std::to_string(i);
+            ini.WriteStruct(section, key, &entries[i], kSoundEntryStoredBytes);
+            ini.WriteString(pathSection, key, entries[i].PathUtf8());
+        }
+    };
+    list("HotkeyMood", "HotkeyMoodPath", config.Favourites());
+    list("DIY", "DIYPath", config.Locals());
+    list("Download", "DownloadPath", config.Downloaded());
+    ini.WriteInt("Config", "Volume", config.Volume());
+    ini.WriteInt("Config", "EnableHotKey", config.HotkeysEnabled() ? 1 : 0);
 }
 
 bool SameEntries(const std::vector<SoundEntry>& a, const std::vector<SoundEntry>& b) {
@@ -243,6 +322,241 @@ TEST_F(HotkeyConfigTest, FavouritesMatchByPathOrNameWithoutCaseAndRemoveOnlyExac
     EXPECT_EQ(Reloaded()->Favourites()[0].hotkey, MakeValue(kModShift, vk::kF1));
     EXPECT_EQ(config.GetFavouriteHotkey(0), MakeValue(kModShift, vk::kF1));
     EXPECT_EQ(config.GetFavouriteHotkey(1), 0u);
+}
+
+TEST_F(HotkeyConfigTest, EverySaveReplacesTheFileOnceAndALoadReadsItOnce) {
+    const std::string name = "QvH31Moodcfg.ini";
+    FolderWatch watch(dir.Path());
+    EXPECT_TRUE(config.Save());  // the fresh file gets its sections
+    watch.Take();
+    EXPECT_EQ(watch.replacements[name], 1);
+
+    for (const char* file : {"a.mp3", "b.mp3", "c.mp3"}) Touch(File(file));
+    for (int i = 0; i < 6; ++i)
+        config.AddFavourite(Entry(0, u"收藏" + text::Utf8ToUtf16(std::to_string(i)), "DJ_BS"));
+    config.AddLocal(Entry(1, u"甲", File("a.mp3")));
+    config.AddDownloaded(Entry(1, u"云", File("b.mp3"), 0, 9));
+    const std::vector<std::pair<const char*, std::function<void()>>> operations = {
+        {"AddFavourite", [&] { config.AddFavourite(Entry(0, u"新", "DJ_HH")); }},
+        {"RemoveFavourite", [&] { config.RemoveFavourite(1); }},
+        {"RemoveFavouritesLike", [&] { config.RemoveFavouritesLike(Entry(0, u"新", "DJ_HH")); }},
+        {"SetFavouriteHotkey", [&] { config.SetFavouriteHotkey(2, MakeValue(kModCtrl, 'Q')); }},
+        {"AddLocal", [&] { config.AddLocal(Entry(1, u"乙", File("c.mp3"))); }},
+        {"RenameLocal", [&] { config.RenameLocal(0, u"丙"); }},
+        {"RemoveLocal", [&] { config.RemoveLocal(0); }},
+        {"AddDownloaded", [&] { config.AddDownloaded(Entry(1, u"云2", File("c.mp3"), 0, 10)); }},
+    };
+    for (const auto& [what, run] : operations) {
+        watch.Take();
+        run();
+        watch.Take();
+        EXPECT_EQ(watch.replacements[name], 1) << what;
+        EXPECT_EQ(watch.opens[name], 1) << what;  // the read before the rewrite
+    }
+
+    // Saving what the file already holds leaves it alone.
+    watch.Take();
+    EXPECT_TRUE(config.Save());
+    watch.Take();
+    EXPECT_EQ(watch.replacements[name], 0);
+
+    // A start reads the file once, however many entries it holds; the effect hotkeys are
+    // read from the settings file once too.
+    const std::string settings = File("QvH31ConfigData.db");
+    CIniFile(settings).WriteInt("HotKey", "10002", MakeValue(kModCtrl, vk::kF1));
+    watch.Take();
+    HotkeyConfig restarted;
+    ASSERT_TRUE(restarted.Init(iniPath));
+    restarted.LoadEffectHotkeys(settings);
+    watch.Take();
+    EXPECT_EQ(watch.opens[name], 1);
+    EXPECT_EQ(watch.opens["QvH31ConfigData.db"], 1);
+    EXPECT_TRUE(watch.replacements.empty());
+    EXPECT_EQ(restarted.Favourites().size(), config.Favourites().size());
+    EXPECT_EQ(restarted.Locals().size(), 1u);
+    EXPECT_EQ(restarted.Downloaded().size(), 2u);
+    EXPECT_EQ(restarted.GetEffectHotkey(10002), MakeValue(kModCtrl, vk::kF1));
+}
+
+TEST_F(HotkeyConfigTest, FirstStartSeedsTheBuiltInClipsWithOneSave) {
+    FolderWatch watch(dir.Path());
+    ASSERT_TRUE(config.SeedDefaultFavourites());
+    watch.Take();
+    EXPECT_EQ(watch.replacements["QvH31Moodcfg.ini"], 1);
+
+    const auto loaded = Reloaded();
+    EXPECT_TRUE(SameEntries(loaded->Favourites(), config.Favourites()));
+    ASSERT_EQ(loaded->Favourites().size(), kBuiltInClips.size());
+    for (size_t i = 0; i < kBuiltInClips.size(); ++i) {
+        const SoundEntry& e = loaded->Favourites()[i];
+        EXPECT_EQ(e.kind, SoundEntry::kBuiltIn) << i;
+        EXPECT_EQ(e.Name(), kBuiltInClips[i].text) << i;
+        EXPECT_EQ(e.PathUtf8(), kBuiltInClips[i].resource) << i;
+        EXPECT_EQ(HotkeyText(e.hotkey), i < 8 ? u"Num " + text::Utf8ToUtf16(std::to_string(i + 1))
+                                              : std::u16string(u"无"))
+            << i;
+    }
+
+    // Favourites exist from then on: no second seeding, no write.
+    EXPECT_FALSE(config.SeedDefaultFavourites());
+    config.RemoveFavourite(0);
+    watch.Take();
+    EXPECT_FALSE(config.SeedDefaultFavourites());
+    watch.Take();
+    EXPECT_TRUE(watch.replacements.empty());
+    EXPECT_EQ(config.Favourites().size(), kBuiltInClips.size() - 1);
+}
+
+// Whatever the file held before, a save leaves exactly the bytes that writing it key by key
+// through the INI functions leaves: other sections and comments where they were, the lists at
+// the end, the same encoding and line ends.
+TEST(HotkeyConfigFileFormatTest, ASaveLeavesTheBytesOfAKeyByKeySave) {
+    TempDir dir;
+    const std::string clip = dir.Path() + "/掌声 \"x\".mp3";
+    const std::string brokenName = dir.Path() + "/line\nbreak.mp3";
+    Touch(clip);
+    Touch(brokenName);
+    SoundEntry favourite = Entry(0, u"非诚勿扰", "DJ_FCWR", MakeValue(0, vk::kNumpad0 + 1));
+    SoundEntry local = Entry(1, u"本地", clip, 0, 0);
+    const std::string fav = ini::FormatStruct(&favourite, kSoundEntryStoredBytes);
+    const std::string loc = ini::FormatStruct(&local, kSoundEntryStoredBytes);
+    // Lists in odd places and spellings, foreign sections, comments, blank lines.
+    const std::string messy =
+        "; hand-edited\r\n[Config]\r\nVolume=33\r\n\r\n[hotkeymood]\r\n"
+        "count=1\r\n0=" +
+        fav +
+        "\r\n[ HotkeyMoodPath ]\r\n0=DJ_FCWR\r\n"
+        "[Other]\r\nx = 1\r\n\r\n[DIY]\r\ncount=1\r\n0=" +
+        loc + "\r\n[DIYPath]\r\n0=" + clip +
+        "\r\n[DIY]\r\nstale=1\r\n"
+        "[Tail]\r\ny=2";  // no line break at the end
+    const std::string lfOnly =
+        "[Other]\nx=1\n[HotkeyMood]\ncount=1\n0=" + fav + "\n[HotkeyMoodPath]\n0=DJ_FCWR\n\n\n";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool addBrokenPath;
+    };
+    const std::string bom = "\xFF\xFE";
+    const Case cases[] = {
+        {"fresh file", bom, false},
+        {"UTF-16", bom + Utf16Bytes(messy), false},
+        {"UTF-16 with an odd last byte", bom + Utf16Bytes(messy) + "\x41", false},
+        {"UTF-16 with LF line ends", bom + Utf16Bytes(lfOnly), false},
+        {"8-bit", messy, false},
+        {"UTF-8 with a mark", "\xEF\xBB\xBF" + lfOnly, false},
+        {"a path with a line break", bom + Utf16Bytes(messy), true},
+    };
+    for (const Case& c : cases) {
+        const std::string saved = dir.Path() + "/saved.ini";
+        const std::string reference = dir.Path() + "/reference.ini";
+        WriteBytes(saved, c.bytes);
+        WriteBytes(reference, c.bytes);
+        HotkeyConfig config;
+        ASSERT_TRUE(config.Init(saved)) << c.what;
+        if (c.addBrokenPath) {
+            EXPECT_TRUE(config.AddLocal(Entry(1, u"断行", brokenName)));  // saves, leaving it out
+        } else {
+            config.AddFavourite(Entry(1, u"引号", clip, MakeValue(kModAlt, 'Z'), 5));
+        }
+        SaveKeyByKey(reference, config);
+        EXPECT_EQ(ReadAll(saved), ReadAll(reference)) << c.what;
+    }
+}
+
+// Loads look every key up in memory; they must find what the INI functions find.
+TEST(HotkeyConfigFileTest, LooksUpKeysAsTheIniFunctionsDo) {
+    TempDir dir;
+    const std::string text =
+        "orphan=1\r\n; comment=2\r\n[ Lists ]\r\n  Count = 3 \r\n0=\"quoted\"\r\n"
+        "1='单引号'\r\n2=\"half\r\ncount=shadowed\r\n[a=b\r\nafter=bracket\r\n=novalue\r\n"
+        "[lists]\r\nlate=no\r\n[Paths]\n0 = /音乐/掌声.mp3\n\n1=\n[Empty]\r\n[Tail]\r\nlast=end";
+    const std::pair<const char*, const char*> lookups[] = {
+        {"Lists", "count"}, {"LISTS", "0"},       {"lists", "1"},      {"Lists", "2"},
+        {"Lists", "after"}, {"Lists", "late"},    {"Lists", "orphan"}, {"Paths", "0"},
+        {"Paths", "1"},     {" Paths ", " 0 "},   {"Tail", "last"},    {"Empty", "x"},
+        {"Missing", "0"},   {"Lists", "comment"}, {"a=b", "after"},
+    };
+    for (const std::string& bytes : {std::string("\xFF\xFE") + Utf16Bytes(text), text}) {
+        const std::string path = dir.Path() + "/lookup.ini";
+        WriteBytes(path, bytes);
+        HotkeyConfigFile file;
+        ASSERT_TRUE(file.Read(path));
+        const CIniFile ini(path);
+        for (const auto& [section, key] : lookups) {
+            const std::string expected = ini.GetString(section, key, "<none>");
+            EXPECT_EQ(file.Get(section, key).value_or("<none>"), expected) << section << "/" << key;
+        }
+        EXPECT_EQ(file.GetInt("Lists", "count", -1), 3);
+        EXPECT_EQ(file.Get("Paths", "0"), "/音乐/掌声.mp3");
+    }
+}
+
+TEST_F(HotkeyConfigTest, AFileWhosePathAnEntryCannotHoldIsRefusedNotCut) {
+    // Paths measured in UTF-16 units, as the entry stores them: 259 fit, 260 do not.
+    const std::string base = dir.Path() + "/";
+    const size_t baseUnits = text::Utf8ToUtf16(base).size();
+    const auto pathOfUnits = [&](size_t units, const std::string& unit) {
+        std::string path = base;
+        for (size_t i = baseUnits; i + 4 < units; ++i) path += unit;
+        return path + ".mp3";
+    };
+    // Folders keep each name under the 255-byte limit for the Chinese case.
+    std::string chinese = base;
+    size_t chineseUnits = baseUnits;
+    for (int folder = 0; folder < 3; ++folder) {
+        for (int i = 0; i < 70; ++i) chinese += "声";
+        chinese += "/";
+        chineseUnits += 71;
+        std::filesystem::create_directory(chinese);
+    }
+    chinese += std::string(SoundEntry::kPathMaxUnits - chineseUnits - 4, 'c') + ".mp3";
+    ASSERT_EQ(text::Utf8ToUtf16(chinese).size(), SoundEntry::kPathMaxUnits);
+
+    struct Case {
+        std::string path;
+        bool fits;
+    };
+    const Case cases[] = {
+        {pathOfUnits(SoundEntry::kPathMaxUnits, "a"), true},
+        {pathOfUnits(SoundEntry::kPathMaxUnits + 1, "a"), false},
+        {chinese, true},  // 259 units in far more bytes
+        {chinese.substr(0, chinese.size() - 4) + "c.mp3", false},
+    };
+    int cloudId = 100;
+    for (const Case& c : cases) {
+        Touch(c.path);
+        const size_t locals = config.Locals().size();
+        const size_t downloaded = config.Downloaded().size();
+        std::string reason;
+        EXPECT_EQ(config.AddLocalFile(u"长路径", c.path, &reason), c.fits) << c.path.size();
+        EXPECT_EQ(reason, c.fits ? "" : HotkeyConfig::kPathTooLongReason);
+        reason.clear();
+        EXPECT_EQ(config.AddDownloadedFile(u"长路径", ++cloudId, c.path, &reason), c.fits);
+        EXPECT_EQ(reason, c.fits ? "" : HotkeyConfig::kPathTooLongReason);
+        EXPECT_EQ(config.Locals().size(), c.fits ? 1u : locals);
+        EXPECT_EQ(config.Downloaded().size(), downloaded + (c.fits ? 1 : 0));
+        if (c.fits) {
+            EXPECT_EQ(config.Locals().back().PathUtf8(), c.path);
+            EXPECT_EQ(config.Downloaded().back().cloudId, cloudId);
+            EXPECT_EQ(config.Downloaded().back().kind, SoundEntry::kFile);
+        }
+    }
+    // What was taken plays and is still there at the next start.
+    const auto loaded = Reloaded();
+    ASSERT_EQ(loaded->Locals().size(), 1u);
+    EXPECT_EQ(loaded->Locals()[0].PathUtf8(), chinese);
+    EXPECT_EQ(loaded->Downloaded().size(), 2u);
+
+    // An entry never holds a cut path, and an entry without a path is not added.
+    SoundEntry tooLong;
+    EXPECT_FALSE(tooLong.SetPathUtf8(cases[1].path));
+    EXPECT_EQ(tooLong.Path(), u"");
+    std::string reason;
+    EXPECT_FALSE(config.AddLocal(tooLong, &reason));
+    EXPECT_EQ(reason, HotkeyConfig::kNoPathReason);
+    EXPECT_FALSE(config.AddDownloaded(tooLong));
+    EXPECT_EQ(Reloaded()->Locals().size(), 1u);
 }
 
 TEST(HotkeyTextTest, NamesModifiersInFixedOrderAndKnownKeys) {

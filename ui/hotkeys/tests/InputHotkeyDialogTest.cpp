@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include "Controls.h"
 #include "HotkeyField.h"
 #include "InputHotkeyDialog.h"
+#include "QtVirtualKeys.h"
 #include "VirtualKeys.h"
 
 namespace {
@@ -83,6 +85,36 @@ TEST_F(InputHotkeyDialogTest, KeysWithModifiersBecomeVirtualKeyValues) {
     QTest::keyClick(input, Qt::Key_Backspace);
     EXPECT_EQ(dialog->Field()->Value(), 0u);
     EXPECT_TRUE(dialog->isVisible());
+}
+
+// A hotkey holds Alt, Ctrl and Shift only. A press made with the Windows key (or AltGr) is
+// refused rather than recorded without it: Win+A must not become a system-wide plain A.
+TEST_F(InputHotkeyDialogTest, PressesWithWinOrAltGrAreRefused) {
+    auto dialog = Open(MakeValue(kModCtrl, 'A'));
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> refused[] = {
+        {Qt::Key_A, Qt::MetaModifier},
+        {Qt::Key_A, Qt::MetaModifier | Qt::ControlModifier},
+        {Qt::Key_F1, Qt::MetaModifier | Qt::ShiftModifier},
+        {Qt::Key_5, Qt::MetaModifier | Qt::KeypadModifier},
+        {Qt::Key_Backspace, Qt::MetaModifier},
+        {Qt::Key_Q, Qt::GroupSwitchModifier},
+    };
+    for (const auto& [key, modifiers] : refused) {
+        QTest::keyClick(input, key, modifiers);
+        EXPECT_EQ(dialog->Field()->Value(), MakeValue(kModCtrl, 'A')) << key << " " << modifiers;
+        EXPECT_EQ(input->text().toStdString(), "Ctrl+A") << key << " " << modifiers;
+        EXPECT_EQ(qtkeys::HotkeyValueFor(QKeyEvent(QEvent::KeyPress, key, modifiers)), 0u) << key;
+    }
+    // Holding Win over Ctrl shows no half-made hotkey; without it the field takes keys again.
+    QTest::keyPress(input, Qt::Key_Control, Qt::ControlModifier);
+    QTest::keyPress(input, Qt::Key_Meta, Qt::ControlModifier | Qt::MetaModifier);
+    EXPECT_EQ(input->text().toStdString(), "Ctrl+A");
+    QTest::keyRelease(input, Qt::Key_Meta, Qt::ControlModifier);
+    QTest::keyRelease(input, Qt::Key_Control, Qt::NoModifier);
+    QTest::keyClick(input, Qt::Key_B, Qt::AltModifier);
+    QTest::mouseClick(FindControlAs<QPushButton>(dialog.get(), "btnOK"), Qt::LeftButton);
+    EXPECT_EQ(dialog->result(), 1);
+    EXPECT_EQ(dialog->Hotkey(), MakeValue(kModAlt, 'B'));
 }
 
 TEST_F(InputHotkeyDialogTest, HeldModifiersShowUntilReleased) {
