@@ -59,3 +59,15 @@ int CNotifyCenter::PumpFor(uint32_t timeoutMs) {
     }
     return Pump();
 }
+
+bool CNotifyGate::FireEventAsync(std::shared_ptr<EventArgs> event) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (!m_center) return false;
+    m_center->FireEventAsync(std::move(event));
+    return true;
+}
+
+void CNotifyGate::Close() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_center = nullptr;
+}

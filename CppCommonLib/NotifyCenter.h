@@ -27,6 +27,24 @@ class INotifyCenter {
     virtual void FireEvent(EventArgs& event) = 0;
 };
 
+// A centre that may go away before a worker posting to it has ended: the worker holds the
+// gate, the owner closes it before the centre goes, and posts made after that are dropped.
+class CNotifyGate {
+  public:
+    explicit CNotifyGate(INotifyCenter& center) : m_center(&center) {}
+    CNotifyGate(const CNotifyGate&) = delete;
+    CNotifyGate& operator=(const CNotifyGate&) = delete;
+
+    // False (event dropped) once closed.
+    bool FireEventAsync(std::shared_ptr<EventArgs> event);
+    // Waits for a post in progress; nothing reaches the centre afterwards.
+    void Close();
+
+  private:
+    std::mutex m_mutex;  // guards m_center
+    INotifyCenter* m_center;
+};
+
 // Window-message sink: the stand-in for posting a private message to a window (1125 with
 // wParam 3/7 to the main window, ...). Any thread may post; delivery is the owner's business.
 class IMessageSink {

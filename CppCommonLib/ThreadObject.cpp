@@ -15,7 +15,7 @@ CThreadObject::~CThreadObject() {
     Stop(1000);
 }
 
-bool CThreadObject::Start() {
+bool CThreadObject::Start(std::shared_ptr<void> keepAlive) {
     if (m_runningEvent->IsSet()) return false;
     if (m_thread.joinable()) m_thread.join();  // a previous run that ended by itself
     auto running = m_runningEvent;
@@ -24,10 +24,12 @@ bool CThreadObject::Start() {
     ended->Reset();
     stop->Reset();
     running->Set();
-    m_thread = std::thread([this, running, ended] {
+    m_thread = std::thread([this, running, ended, keepAlive = std::move(keepAlive)]() mutable {
         Run();
         running->Reset();
         ended->Set();
+        // Last: the owner may be this thread now, and the object may go with the pointer.
+        keepAlive.reset();
     });
     return true;
 }

@@ -16,7 +16,10 @@ class CThreadObject {
     CThreadObject& operator=(const CThreadObject&) = delete;
 
     // False when the thread already runs; otherwise starts it and returns once Run() began.
-    bool Start();
+    // keepAlive (the shared pointer that owns this object, if any) is held by the thread
+    // until Run() returns, so an owner that lets go of a thread Stop() could not end never
+    // frees the object under it; the last owner may then be the thread itself.
+    bool Start(std::shared_ptr<void> keepAlive = nullptr);
     // Signals stopEvent and waits up to timeoutMs. A thread that does not end in time cannot
     // be killed safely here (unlike the Windows original); it is left running detached and
     // logged. Always returns true.

@@ -69,7 +69,8 @@ LW52_DECLARE_EVENT(EventThreadCloudSoundFinishEvent, 10030005, "on_cloud_sound_f
 // The list is shared, not copied: its record type belongs to the workspace, which this
 // layer does not include. Null when the fetch produced no list.
 LW52_DECLARE_EVENT(EventThreadCloudEffectFinishEvent, 10030006, "on_cloud_effect_finish")
-CThreadObject* worker = nullptr;  // the receiver stops and deletes it
+CThreadObject* worker = nullptr;  // the receiver stops and lets go of it
+uint64_t serial = 0;  // which fetch this is: matched by receivers, unlike a reusable address
 std::shared_ptr<const std::vector<lw52::CloudEffectRecord>> records;
 int32_t success = 0;
 std::string error;  // UTF-8; carried, not shown

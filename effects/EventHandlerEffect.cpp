@@ -36,6 +36,7 @@ QString CEventHandlerEffect::CurrentEffectPath() const {
 }
 
 CEventHandlerEffect::~CEventHandlerEffect() {
+    if (m_cloudGate) m_cloudGate->Close();
     StopCloudWorker();
     if (m_center)
         for (int token : m_subscriptions) m_center->Unsubscribe(token);
@@ -303,22 +304,23 @@ void CEventHandlerEffect::StartCloudFetch() {
     if (QWidget* retry = FindControl(content, "wnd_cloud_eff_refresh")) retry->hide();
     if (QWidget* busy = FindControl(content, "ani_fetch_cloud_eff")) busy->show();
     StopCloudWorker();
-    auto* worker = new CCloudEffectListDownloader(m_host->NotifyCenter(),
-                                                  m_workspace->SettingsPath(), m_host->Window());
-    m_cloudWorker = worker;
-    worker->Start();
+    if (!m_cloudGate) m_cloudGate = std::make_shared<CNotifyGate>(m_host->NotifyCenter());
+    m_cloudWorker = std::make_shared<CCloudEffectListDownloader>(
+        m_cloudGate, m_workspace->SettingsPath(), m_host->Window(), ++m_cloudSerial);
+    m_cloudWorker->Start(m_cloudWorker);
 }
 
 void CEventHandlerEffect::StopCloudWorker() {
     if (!m_cloudWorker) return;
+    // A fetch still waiting for the service is not waited for: its thread keeps it alive
+    // until the request ends, and its late result no longer matches the serial.
     m_cloudWorker->Stop(100);
-    delete m_cloudWorker;
-    m_cloudWorker = nullptr;
+    m_cloudWorker.reset();
 }
 
 void CEventHandlerEffect::OnCloudListFinished(EventArgs& e) {
     auto& event = static_cast<EventThreadCloudEffectFinishEvent&>(e);
-    if (event.worker != m_cloudWorker) return;  // an older fetch's late report
+    if (!m_cloudWorker || event.serial != m_cloudSerial) return;  // an older fetch's report
     if (event.success) {
         if (QWidget* busy = FindControl(m_host->Content(), "ani_fetch_cloud_eff")) busy->hide();
         if (event.records && m_cloudTree) {

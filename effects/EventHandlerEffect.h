@@ -26,7 +26,8 @@ QString HotkeyTextOf(int value);
 
 class CKxTreeViewAdapter;
 class CCloudEffectListTreeViewAdapter;
-class CThreadObject;
+class CCloudEffectListDownloader;
+class CNotifyGate;
 class INotifyCenter;
 
 class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
@@ -107,7 +108,11 @@ class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
     std::unique_ptr<COverlayRules> m_overlays;
     std::unique_ptr<CKxTreeViewAdapter> m_library;
     std::unique_ptr<CCloudEffectListTreeViewAdapter> m_cloudTree;
-    CThreadObject* m_cloudWorker = nullptr;  // the list fetch while it runs
+    // The list fetch while it runs, its serial, and the gate its result passes: closed when
+    // the page goes, so a fetch that outlives the page reaches nothing.
+    std::shared_ptr<CCloudEffectListDownloader> m_cloudWorker;
+    uint64_t m_cloudSerial = 0;
+    std::shared_ptr<CNotifyGate> m_cloudGate;
     std::array<QAbstractButton*, kEffectButtons> m_effectButtons{};
     std::array<std::vector<QAbstractButton*>, 4> m_presetButtons;  // groups 1..3 by position
     QvEQ* m_eq = nullptr;

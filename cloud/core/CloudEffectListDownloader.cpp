@@ -7,12 +7,18 @@
 #include "LibCurlHelper.h"
 #include "NotifyCenter.h"
 
-CCloudEffectListDownloader::CCloudEffectListDownloader(INotifyCenter& center,
-                                                       std::string settingsPath, const void* sender)
-    : m_center(center), m_settingsPath(std::move(settingsPath)), m_sender(sender) {}
+CCloudEffectListDownloader::CCloudEffectListDownloader(std::shared_ptr<CNotifyGate> gate,
+                                                       std::string settingsPath, const void* sender,
+                                                       uint64_t serial)
+    : m_gate(std::move(gate)),
+      m_settingsPath(std::move(settingsPath)),
+      m_sender(sender),
+      m_serial(serial) {}
 
 CCloudEffectListDownloader::~CCloudEffectListDownloader() {
-    Stop(10000);  // Run() uses this object's fields; the request times out well before
+    // Run() uses this object's fields: an owner that could not wait for the request let go
+    // of its pointer, and the thread itself ends the object's life after Run().
+    Stop(10000);
 }
 
 int CCloudEffectListDownloader::Fetch(const std::string& url,
@@ -36,8 +42,9 @@ void CCloudEffectListDownloader::Run() {
     auto records = std::make_shared<std::vector<lw52::CloudEffectRecord>>();
     std::string error;
     event->worker = this;
+    event->serial = m_serial;
     event->success = Fetch(cloud::ApiUrl(cloud::kPathEffectList, m_settingsPath), *records, error);
     if (event->success) event->records = std::move(records);  // null: no list to show
     event->error = std::move(error);
-    m_center.FireEventAsync(std::move(event));
+    if (m_gate) m_gate->FireEventAsync(std::move(event));
 }

@@ -16,6 +16,7 @@
 #include "IniFile.h"
 #include "ItemLook.h"
 #include "KxTreeItemWidget.h"
+#include "NotifyCenter.h"
 #include "QtNotifyCenter.h"
 #include "TipWindow.h"
 #include "WorkSpace.h"
@@ -85,9 +86,10 @@ class CloudTreeTest : public ::testing::Test {
                                  onUiThread = QThread::currentThread() == qApp->thread();
                                  records = finish.records;
                                  finish.worker->Stop(100);
-                                 delete finish.worker;
                              });
-        (new CCloudEffectListDownloader(center, settings))->Start();
+        auto worker = std::make_shared<CCloudEffectListDownloader>(
+            std::make_shared<CNotifyGate>(center), settings);
+        worker->Start(worker);
         ASSERT_TRUE(QTest::qWaitFor([&] { return records != nullptr; }, 15000));
         center.Unsubscribe(token);
         EXPECT_TRUE(onUiThread);

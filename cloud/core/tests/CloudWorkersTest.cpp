@@ -59,12 +59,13 @@ class CloudWorkers : public ::testing::Test {
     }
 
     std::vector<lw52::CloudEffectRecord> FetchList() {
-        CCloudEffectListDownloader worker(m_center, "");
+        CCloudEffectListDownloader worker(m_gate, "", nullptr, 41);
         EXPECT_TRUE(worker.Start());
         auto event = WaitFor<EventThreadCloudEffectFinishEvent>(m_center);
         EXPECT_TRUE(event);
         if (!event) return {};
         EXPECT_EQ(event->worker, &worker);
+        EXPECT_EQ(event->serial, 41u);
         EXPECT_EQ(event->success, 1) << event->error;
         event->worker->Stop(100);
         return event->records ? *event->records : std::vector<lw52::CloudEffectRecord>{};
@@ -74,6 +75,7 @@ class CloudWorkers : public ::testing::Test {
     TempDir m_user;
     CloudFixture m_fixture;
     CNotifyCenter m_center;
+    std::shared_ptr<CNotifyGate> m_gate = std::make_shared<CNotifyGate>(m_center);
 };
 
 }  // namespace
@@ -103,7 +105,7 @@ TEST_F(CloudWorkers, ListFailuresCarryTheirTexts) {
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(m_fixture.SetFault(c.fault));
-        CCloudEffectListDownloader worker(m_center, "");
+        CCloudEffectListDownloader worker(m_gate, "");
         ASSERT_TRUE(worker.Start());
         auto event = WaitFor<EventThreadCloudEffectFinishEvent>(m_center);
         ASSERT_TRUE(event) << c.fault;
@@ -111,6 +113,39 @@ TEST_F(CloudWorkers, ListFailuresCarryTheirTexts) {
         EXPECT_EQ(event->error, c.error) << c.fault;
         EXPECT_TRUE(!event->records || event->records->empty());
     }
+}
+
+// A fetch its owner stops and lets go of while the service has not answered (refreshing
+// twice, closing the window) is not freed under its thread, and once its gate is closed its
+// late result reaches no one.
+TEST(CloudListLifetime, AFetchLetGoOfLivesOnUntilItsRequestEnds) {
+    LW52_REQUIRE_CLOUD_FIXTURE();
+    TempDir service;
+    MakeServiceFolder(service.Path());
+    CloudFixture fixture;
+    ASSERT_TRUE(fixture.Start(service.Path(), {"--fault", "slow", "--slow-ms", "1000"}));
+    CNotifyCenter center;
+    int posted = 0;
+    const int token =
+        center.Subscribe(EventThreadCloudEffectFinishEvent::kId,
+                         EventThreadCloudEffectFinishEvent::kName, [&](EventArgs&) { ++posted; });
+    for (const bool closeGate : {false, true}) {
+        SCOPED_TRACE(closeGate ? "the page went" : "refreshed again");
+        auto gate = std::make_shared<CNotifyGate>(center);
+        auto worker = std::make_shared<CCloudEffectListDownloader>(gate, "", nullptr, 5);
+        std::weak_ptr<CCloudEffectListDownloader> alive = worker;
+        ASSERT_TRUE(worker->Start(worker));
+        worker->Stop(100);  // the service answers after a second: not waited for
+        worker.reset();
+        EXPECT_FALSE(alive.expired()) << "its thread keeps it";
+        if (closeGate) gate->Close();
+        for (int waited = 0; !alive.expired() && waited < 15000; waited += 50) center.PumpFor(50);
+        ASSERT_TRUE(alive.expired()) << "let go when its request ended";
+        center.PumpFor(50);
+        EXPECT_EQ(posted, closeGate ? 0 : 1);
+        posted = 0;
+    }
+    center.Unsubscribe(token);
 }
 
 TEST_F(CloudWorkers, DownloadStoresTheFileAndIndexOrLeavesNothing) {
