@@ -38,7 +38,8 @@ void CEventHandlerEffect::SelectEffect(int id) {
     else if (user < static_cast<int>(m_workspace->CustomEffects().size()))
         entry = &m_workspace->CustomEffects()[static_cast<size_t>(user)];
     const bool custom = !builtin || i >= lw52::kFirstCardSlotEffect;
-    if (custom && entry && entry->isFileEffect == 1) {
+    const bool fileEffect = custom && entry && entry->isFileEffect == 1;
+    if (fileEffect) {
         const QString path = QString::fromStdString(lw52::RecordPath(*entry));
         if (!QFile::exists(path)) {
             ShowTipAtButton(id, QObject::tr("%1音效文件不存在").arg(RecordText(*entry)), 2000);
@@ -48,9 +49,11 @@ void CEventHandlerEffect::SelectEffect(int id) {
         m_pendingKind = 1;
         m_pendingName = RecordText(*entry);
     }
-    if (builtin) {
-        m_workspace->ApplyEffect(i);
-    } else if (!m_workspace->ApplyCustomEffect(user)) {
+    const int sent = builtin ? m_workspace->ApplyEffect(i) : m_workspace->ApplyCustomEffect(user);
+    if (fileEffect && !sent) {
+        // The file could not be read or sent: no transfer result will lift the block.
+        EndRefusedUpload();
+    } else if (!builtin && !sent) {
         ShowTipAtButton(id, QObject::tr("您尚未保存该音效！"), 2000);
         return;
     }
@@ -121,10 +124,15 @@ void CEventHandlerEffect::ToggleNaturalVoice() {
             m_workspace->SendCurrentEffect();
         }
     } else {
-        if (m_savedEffect.isFileEffect == 1) ShowForbidOperation(true);
+        const bool fileEffect = m_savedEffect.isFileEffect == 1;
+        if (fileEffect) {
+            ShowForbidOperation(true);
+            m_pendingKind = 1;
+            m_pendingName = RecordText(m_savedEffect);
+        }
         m_workspace->RestoreRecord(m_savedEffect);
         m_workspace->RefreshControls();
-        m_workspace->SendCurrentEffect();
+        if (!m_workspace->SendCurrentEffect() && fileEffect) EndRefusedUpload();
     }
     RefreshSelection();
     if (m_presetMarked) ClearPresetMarks();

@@ -31,6 +31,16 @@ int CEventHandlerEffect::UploadFile(int kind, int slot, const QString& name, con
     return 1;
 }
 
+void CEventHandlerEffect::ShowUploadFailedTip() {
+    const QString action = m_pendingKind == 2 ? QObject::tr("保存") : QObject::tr("使用");
+    CTipWindow::ShowAt(m_tipAnchor, QObject::tr("%1%2音效失败!").arg(action, m_pendingName), 1000);
+}
+
+void CEventHandlerEffect::EndRefusedUpload() {
+    ShowForbidOperation(false);
+    ShowUploadFailedTip();
+}
+
 int CEventHandlerEffect::ApplyEffectFile(const QString& name, const QString& path) {
     return UploadFile(1, 0, name, path);
 }
@@ -52,9 +62,7 @@ void CEventHandlerEffect::OnTransferMessage(uint64_t wParam, int64_t lParam) {
     if (progressWidget) progressWidget->hide();
     ShowForbidOperation(false);
     if (lParam != 1) {
-        const QString action = m_pendingKind == 2 ? QObject::tr("保存") : QObject::tr("使用");
-        CTipWindow::ShowAt(m_tipAnchor, QObject::tr("%1%2音效失败!").arg(action, m_pendingName),
-                           1000);
+        ShowUploadFailedTip();
     } else if (m_pendingKind == 2) {
         CTipWindow::ShowAt(m_tipAnchor, QObject::tr("保存%1音效成功!").arg(m_pendingName), 1000);
     }

@@ -91,6 +91,10 @@ class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
     void SaveToCardSlot(int slot);
     void EditEffectHotkey();
     void ShowForbidOperation(bool visible);
+    // An upload the workspace refused (unreadable file, no card): lifts the block at once
+    // and says so, as a failed transfer does.
+    void EndRefusedUpload();
+    void ShowUploadFailedTip();
     void ShowTipAtButton(int id, const QString& text, int ms);
     void SetEqFromValues();
     void ShowCloudFallback();

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QEvent>
+#include <QFile>
 #include <QLabel>
 #include <QTest>
 #include <QTreeWidget>
@@ -152,6 +153,31 @@ TEST_F(EffectsPageCardTest, AnEffectFileFromTheLibraryUploadsWithProgress) {
     EXPECT_TRUE(watch.shown) << "the progress bar showed while the frames went out";
     EXPECT_FALSE(progress->isVisible());
     EXPECT_EQ(qobject_cast<QLabel*>(window->Find("txt_eff_title"))->text(), "当前音效：warm-hall");
+}
+
+// The library effect's file broke meanwhile: natural voice off sends it again, the upload
+// is refused, and the page must not stay blocked waiting for a transfer that never starts.
+TEST_F(EffectsPageCardTest, ARefusedUploadLiftsTheBlockAtOnce) {
+    auto* page = dynamic_cast<CEventHandlerEffect*>(window->Pages()[0].get());
+    ASSERT_NE(page, nullptr);
+    const QString file = QString::fromStdString(dir.Path()) + "/mine.dteff";
+    ASSERT_TRUE(QFile::copy(QString(LW52_SOURCE_DIR) + "/resources/effects/warm-hall.dteff", file));
+    QWidget* forbid = window->Find("forbid_operation");
+    ASSERT_EQ(page->ApplyEffectFile("mine", file), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !forbid->isVisible(); }, 10000));
+
+    auto* natural = qobject_cast<QAbstractButton*>(window->Find("Oneclick_soundTrack"));
+    QTest::mouseClick(natural, Qt::LeftButton);
+    ASSERT_TRUE(CardParamBecomes(4, 0));
+    QFile broken(file);
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    broken.write("not an effect file");
+    broken.close();
+    QTest::mouseClick(natural, Qt::LeftButton);
+    EXPECT_FALSE(forbid->isVisible()) << "lifted at once, not after a result that never comes";
+    // The page takes clicks again.
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(window->FindById(10003)), Qt::LeftButton);
+    EXPECT_TRUE(CardParamBecomes(4, 3));
 }
 
 TEST_F(EffectsPageCardTest, NaturalVoicePresetsAndTheButtonMenus) {
