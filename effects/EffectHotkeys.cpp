@@ -1,6 +1,7 @@
 // Effect hotkeys: read at start, set and deleted from the button menu, and a press choosing
 // its effect like a click while the card is connected.
 #include <QAbstractButton>
+#include <QTimer>
 
 #include "EventHandlerEffect.h"
 #include "HotkeyConfig.h"
@@ -44,14 +45,21 @@ void CEventHandlerEffect::EditEffectHotkey() {
     HotkeyConfig& hotkeys = m_host->Hotkeys();
     const int id = m_menuButtonId;
     const int current = HotkeyValue(id);
+    // While the dialog is open no combination is grabbed: a key in use must reach the
+    // dialog (and its refusal), not switch the card's effect behind it.
+    const bool enabled = hotkeys.HotkeysEnabled();
+    if (enabled) hotkeys.UnregisterHotkeys();
     SInputHotKeyDlg dialog(SInputHotKeyDlg::kLayoutName, static_cast<uint32_t>(current), QString(),
                            m_host->Window());
-    if (dialog.exec() != 1 || static_cast<int>(dialog.Hotkey()) == current) return;
-    if (hotkeys.IsHotkeyUsed(dialog.Hotkey())) {
-        ShowTipAtButton(id, QObject::tr("此热键已经被占用，设置热键失败！"), 2000);
-        return;
+    if (onHotkeyDialogOpen)
+        QTimer::singleShot(0, &dialog, [this, &dialog] { onHotkeyDialogOpen(dialog); });
+    if (dialog.exec() == 1 && static_cast<int>(dialog.Hotkey()) != current) {
+        if (hotkeys.IsHotkeyUsed(dialog.Hotkey()))
+            ShowTipAtButton(id, QObject::tr("此热键已经被占用，设置热键失败！"), 2000);
+        else
+            SetEffectHotkey(static_cast<int>(dialog.Hotkey()), id);
     }
-    SetEffectHotkey(static_cast<int>(dialog.Hotkey()), id);
+    if (enabled) hotkeys.RegisterHotkeys();
 }
 
 void CEventHandlerEffect::OnEffectHotkey(int id) {

@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,10 +29,14 @@ class CKxTreeViewAdapter;
 class CCloudEffectListTreeViewAdapter;
 class CCloudEffectListDownloader;
 class CNotifyGate;
+class SInputHotKeyDlg;
 class INotifyCenter;
 
 class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
   public:
+    // Test seam: runs once the set-hotkey dialog's loop is up (to inspect and close it).
+    std::function<void(SInputHotKeyDlg&)> onHotkeyDialogOpen;
+
     static constexpr int kFirstEffectButton = 10000;
     static constexpr int kEffectButtons = 24;
     static constexpr int kTimerThrottle = 1000;

@@ -5,15 +5,21 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QApplication>
 #include <QEvent>
 #include <QFile>
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
+#include <map>
 #include <sstream>
 
 #include "ChildProcess.h"
 #include "EventHandlerEffect.h"
+#include "HotkeyConfig.h"
+#include "IGlobalHotkeys.h"
+#include "InputHotkeyDialog.h"
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "MessageBox.h"
@@ -178,6 +184,48 @@ TEST_F(EffectsPageCardTest, ARefusedUploadLiftsTheBlockAtOnce) {
     // The page takes clicks again.
     QTest::mouseClick(qobject_cast<QAbstractButton*>(window->FindById(10003)), Qt::LeftButton);
     EXPECT_TRUE(CardParamBecomes(4, 3));
+}
+
+// Keeps the grabs that are currently held.
+struct HeldHotkeys : IGlobalHotkeys {
+    bool Register(int id, uint32_t modifiers, uint32_t vkey) override {
+        held[id] = (modifiers << 16) | vkey;
+        return true;
+    }
+    void Unregister(int id) override { held.erase(id); }
+    std::map<int, uint32_t> held;
+};
+
+TEST_F(EffectsPageCardTest, NoHotkeyIsGrabbedWhileTheHotkeyDialogIsOpen) {
+    auto* page = dynamic_cast<CEventHandlerEffect*>(window->Pages()[0].get());
+    ASSERT_NE(page, nullptr);
+    HeldHotkeys grabs;
+    HotkeyConfig& hotkeys = app->Hotkeys();
+    hotkeys.SetHotkeyHost(&grabs);
+    hotkeys.EnableHotkeys(true);
+    page->SetEffectHotkey((2 << 16) | 0x70, 10003);  // Ctrl+F1 selects effect 3
+    ASSERT_EQ(grabs.held.count(10003), 1u);
+
+    // "设置热键" on effect 4's button: right-click (the menu closed again), then the command.
+    QTimer::singleShot(0, [] {
+        if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    });
+    page->OpenEffectMenu(10004, QPoint(10, 10));
+    bool opened = false;
+    std::map<int, uint32_t> heldDuring = grabs.held;
+    page->onHotkeyDialogOpen = [&](SInputHotKeyDlg& dialog) {
+        opened = true;
+        heldDuring = grabs.held;
+        dialog.reject();
+    };
+    page->OnMenuCommand(99);
+    page->onHotkeyDialogOpen = nullptr;
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(heldDuring.empty()) << "Ctrl+F1 would switch the effect behind the dialog";
+    EXPECT_EQ(grabs.held.count(10003), 1u) << "grabbed again once the dialog closed";
+
+    hotkeys.EnableHotkeys(false);
+    hotkeys.SetHotkeyHost(nullptr);
 }
 
 TEST_F(EffectsPageCardTest, NaturalVoicePresetsAndTheButtonMenus) {
