@@ -1,11 +1,13 @@
 #include "MainHideWnd.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include "AutoStart.h"
 #include "Controls.h"
@@ -140,6 +142,18 @@ void CMainHideWnd::Exit() {
     CQvAudioProtocol* protocol = m_app.GetProtocol();
     if (protocol && protocol->soundTransferActive.load()) {
         msgbox::Show(nullptr, QObject::tr("正在载入特效，暂时不能退出软件"), QObject::tr("提示"));
+        return;
+    }
+    // A modal dialog or menu runs a loop of its own inside code of the windows: close it and
+    // come back once that loop has returned, or the windows would be destroyed under it.
+    QWidget* nested = QApplication::activePopupWidget();
+    if (!nested) nested = QApplication::activeModalWidget();
+    if (nested) {
+        if (auto* dialog = qobject_cast<QDialog*>(nested))
+            dialog->reject();
+        else
+            nested->close();
+        QTimer::singleShot(0, this, [this] { Exit(); });
         return;
     }
     m_app.DestroyWindows();

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -133,6 +135,24 @@ TEST_F(PanelTest, TrayCommands) {
     QEvent deactivate(QEvent::WindowDeactivate);
     QApplication::sendEvent(hide->AboutWindow(), &deactivate);
     EXPECT_TRUE(QTest::qWaitFor([&] { return hide->AboutWindow() == nullptr; }, 2000));
+}
+
+// Exit from the tray while a dialog of the main window is in its own loop: the dialog is
+// closed and its loop returns before any window is destroyed.
+TEST_F(PanelTest, TrayExitWaitsForAModalDialogToReturn) {
+    Start();
+    CMainHideWnd* hide = app->HideWindow();
+    QPointer<CMainDlg> main = app->MainWindow();
+    bool mainAliveAfterExec = false;
+    {
+        QDialog dialog(main);
+        dialog.setModal(true);
+        QTimer::singleShot(0, hide, [hide] { hide->OnCommand(CMainHideWnd::kCmdExit); });
+        EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+        mainAliveAfterExec = !main.isNull();
+    }
+    EXPECT_TRUE(mainAliveAfterExec) << "the window went while its dialog still ran";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main.isNull(); }, 5000)) << "then Exit goes on";
 }
 
 TEST_F(PanelTest, DeviceInformationWithoutACard) {
