@@ -93,10 +93,11 @@ TEST_F(PanelTest, CloseEndsTheProgramOnlyWhenTheSettingSaysSo) {
         SCOPED_TRACE(operation);
         Start(operation);
         CMainDlg* main = app->MainWindow();
-        QTimer::singleShot(0, main,
-                           [main] { QTest::mouseClick(main->Find("btn_close"), Qt::LeftButton); });
-        // Runs after the close was handled: only reached when the program did not quit.
-        QTimer::singleShot(50, [] { QApplication::exit(99); });
+        QTimer::singleShot(0, main, [main] {
+            QTest::mouseClick(main->Find("btn_close"), Qt::LeftButton);
+            // Posted once the close was handled: only reached when the program did not quit.
+            QTimer::singleShot(0, [] { QApplication::exit(99); });
+        });
         const int code = QApplication::exec();
         EXPECT_EQ(code, operation == 1 ? 0 : 99);
         EXPECT_EQ(app->MainWindow(), nullptr);
