@@ -1,5 +1,6 @@
 #include "OverlayRules.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 
 #include "Controls.h"
@@ -56,6 +57,24 @@ bool ReverbElectricOnTab(int page, int reverbOn) {
 
 }  // namespace overlay
 
+// Swallows the keys of controls while a panel covers them (Tab still moves the focus on).
+class COverlayRules::KeyGuard : public QObject {
+  public:
+    explicit KeyGuard(const COverlayRules& rules) : m_rules(rules) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease &&
+            event->type() != QEvent::ShortcutOverride)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        return widget && m_rules.IsCovered(widget);
+    }
+
+  private:
+    const COverlayRules& m_rules;
+};
+
 COverlayRules::COverlayRules(QWidget* root, ITimerHost& timers)
     : m_timers(timers),
       m_noiseReductionLevel(FindControl(root, QStringLiteral("forbid_NoiseReductionLevel_param"))),
@@ -69,7 +88,36 @@ COverlayRules::COverlayRules(QWidget* root, ITimerHost& timers)
       m_deviceStatus(FindControl(root, QStringLiteral("forbid_device_conn_status"))),
       m_deviceStatusText(FindControl(root, QStringLiteral("txt_dev_status"))),
       m_saveButton(FindControlById(root, kSaveEffectButton)),
-      m_reverbPitchTab(FindControlAs<QTabWidget>(root, QStringLiteral("tab_reverb_pitch"))) {}
+      m_reverbPitchTab(FindControlAs<QTabWidget>(root, QStringLiteral("tab_reverb_pitch"))),
+      m_keyGuard(std::make_unique<KeyGuard>(*this)) {
+    if (!root) return;
+    for (QWidget* widget : root->findChildren<QWidget*>())
+        if (widget->focusPolicy() != Qt::NoFocus) widget->installEventFilter(m_keyGuard.get());
+}
+
+COverlayRules::~COverlayRules() = default;
+
+std::vector<QWidget*> COverlayRules::Panels() const {
+    return {m_noiseReductionLevel,
+            m_eq,
+            m_eqReverbElectric,
+            m_reverbElectric,
+            m_notElectric,
+            m_electric,
+            m_pitch,
+            m_operation,
+            m_deviceStatus};
+}
+
+bool COverlayRules::IsCovered(const QWidget* widget) const {
+    const QPoint middle = widget->mapToGlobal(widget->rect().center());
+    for (QWidget* panel : Panels()) {
+        if (!panel || !panel->isVisible() || panel == widget || panel->isAncestorOf(widget))
+            continue;
+        if (panel->rect().contains(panel->mapFromGlobal(middle))) return true;
+    }
+    return false;
+}
 
 void COverlayRules::SetVisible(QWidget* panel, bool visible) {
     // The layout stacks each panel above the controls it covers.

@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QTabWidget>
 #include <QWidget>
+#include <memory>
+#include <vector>
 
 class CWorkSpace;
 class ITimerHost;
@@ -50,6 +52,9 @@ class COverlayRules {
     static constexpr int kSaveEffectButton = 12100;
 
     COverlayRules(QWidget* root, ITimerHost& timers);
+    ~COverlayRules();
+    COverlayRules(const COverlayRules&) = delete;
+    COverlayRules& operator=(const COverlayRules&) = delete;
 
     // The current effect changed (page set up, effect or preset applied, parameter 4 changed).
     // False, touching nothing, unless every panel of the rules is in the layout.
@@ -69,8 +74,13 @@ class COverlayRules {
     // The user switched tab 902 to `page`; parameter 35 as it is now.
     void OnReverbPitchTab(int page, int reverbOn);
 
+    // True while a visible panel lies over the middle of widget (it takes no keys then).
+    bool IsCovered(const QWidget* widget) const;
+
   private:
+    class KeyGuard;
     static void SetVisible(QWidget* panel, bool visible);
+    std::vector<QWidget*> Panels() const;
 
     ITimerHost& m_timers;
     QPointer<QWidget> m_noiseReductionLevel;
@@ -85,4 +95,7 @@ class COverlayRules {
     QPointer<QWidget> m_deviceStatusText;
     QPointer<QWidget> m_saveButton;
     QPointer<QTabWidget> m_reverbPitchTab;
+    // Panels stop the mouse by lying on top; keys go to the focused control wherever it is,
+    // so the guard swallows them for controls a panel covers.
+    std::unique_ptr<KeyGuard> m_keyGuard;
 };

@@ -299,6 +299,34 @@ class OverlayPageTest : public EffectsPageTest {
     std::unique_ptr<COverlayRules> rules;
 };
 
+// A knob that has the focus must not move under a panel that covers it.
+TEST_F(OverlayPageTest, CoveredControlsTakeNoKeys) {
+    content->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(content.get()));
+    QWidget* cover = Panel("forbid_NoiseReductionLevel_param");
+    ASSERT_NE(cover, nullptr);
+    QAbstractSlider* level = nullptr;
+    for (QAbstractSlider* slider : content->findChildren<QAbstractSlider*>())
+        if (cover->geometry().contains(
+                cover->parentWidget()->mapFromGlobal(slider->mapToGlobal(slider->rect().center()))))
+            level = slider;
+    ASSERT_NE(level, nullptr) << "no control under the noise-level panel";
+    level->setValue(level->minimum() + 5);
+    level->setFocus();
+    content->activateWindow();
+
+    rules->OnForbidNoiseReduction(1);  // uncovered: the keys move it
+    QTest::keyClick(level, Qt::Key_Up);
+    EXPECT_EQ(level->value(), level->minimum() + 5 + level->singleStep());
+    rules->OnForbidNoiseReduction(0);  // covered
+    ASSERT_TRUE(rules->IsCovered(level));
+    const int before = level->value();
+    for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_End})
+        QTest::keyClick(level, key);
+    EXPECT_EQ(level->value(), before);
+    EXPECT_FALSE(rules->IsCovered(Panel("forbid_eq_param")));
+}
+
 TEST_F(OverlayPageTest, RefreshCoversTheAreasTheEffectDoesNotUse) {
     auto* tab = FindControlAs<QTabWidget>(content.get(), QStringLiteral("tab_reverb_pitch"));
     ASSERT_NE(tab, nullptr);
