@@ -292,13 +292,13 @@ int main(int argc, char** argv) {
     ChildProcess server;
     if (!server.Start(xvfb,
                       {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"})) {
-        std::printf("skipped: cannot start %s\n", xvfb.c_str());
-        return 77;
+        std::printf("cannot start %s\n", xvfb.c_str());  // installed but broken: a failure
+        return 1;
     }
     std::string display;
     if (!server.ReadLine(display, 20000) || display.empty()) {
-        std::printf("skipped: Xvfb did not report its display\n");
-        return 77;
+        std::printf("Xvfb did not report its display\n");
+        return 1;
     }
     setenv("DISPLAY", (":" + display).c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
