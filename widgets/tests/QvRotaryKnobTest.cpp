@@ -121,11 +121,11 @@ TEST_F(KnobTest, ReleaseEndsTheHoldAndOnlyAPressedKnobFollowsThePointer) {
 TEST_F(KnobTest, DotFollowsThePointerAndRestsOnTheEndsAtMinAndMax) {
     knob.setDotRadius(25);
     knob.setDotSkin(QStringLiteral("dot"));
-    // The ends of the dial are 35 degrees either side of straight down, computed with 3.14.
-    const double d = (90 - 35) * 3.14 / 180;
-    const QPointF start(50 - std::cos(d) * 25, 50 + std::sin(d) * 25);
-    const QPointF end(50 + std::cos(d) * 25, 50 + std::sin(d) * 25);
-    auto near = [](QPointF a, QPointF b, double tolerance = 1e-9) {
+    // The ends of the dial are 35 degrees either side of straight down, computed with 3.14:
+    // 25 px from the middle at 55 degrees below the horizontal.
+    const QPointF start(35.650625, 70.471820);
+    const QPointF end(64.349375, 70.471820);
+    auto near = [](QPointF a, QPointF b, double tolerance = 1e-5) {
         return QLineF(a, b).length() < tolerance;
     };
 

@@ -288,18 +288,18 @@ TEST(EqPlot, MetricsOfTheDefaultLayout) {
     EXPECT_EQ(m.plotHeight, 164);
     EXPECT_EQ(m.XOfFreq(10), 36);
     EXPECT_EQ(m.XOfFreq(24000), 400);
-    EXPECT_EQ(m.XOfFreq(1000), 36 + static_cast<int>(2 * 364 / std::log10(2400.0) + 0.5));
+    EXPECT_EQ(m.XOfFreq(1000), 251);  // two decades of 107.69 px: 215.37 to nearest
     EXPECT_EQ(m.YOfLevel(12), 18);
     EXPECT_EQ(m.YOfLevel(0), 100);
     EXPECT_EQ(m.YOfLevel(-12), 182);
     EXPECT_EQ(m.YOfLevel(0.1), 99);    // 99.3 to nearest
     EXPECT_EQ(m.YOfLevel(0.05), 100);  // 99.66 to nearest
     EXPECT_EQ(m.ZeroY(), 100);
-    EXPECT_DOUBLE_EQ(m.PointX(512), 36 + 182.0);
-    EXPECT_DOUBLE_EQ(m.CurveY(6), 100 - 6 * 164 / 24.0);
+    EXPECT_DOUBLE_EQ(m.PointX(512), 218.0);
+    EXPECT_DOUBLE_EQ(m.CurveY(6), 59.0);  // 41 px for 6 dB
     EXPECT_NEAR(m.FreqAtX(m.XOfFreq(800)), 800, 800 * 0.02);
     EXPECT_DOUBLE_EQ(m.LevelAtY(18), 12);
-    EXPECT_DOUBLE_EQ(m.LevelAtY(0), 12 + 18 / (164 / 24.0));
+    EXPECT_NEAR(m.LevelAtY(0), 14.634146, 1e-6);
 
     // The shaded band never reaches below the plot; it closes along 0 dB, an extra
     // filter's along the bottom line.
