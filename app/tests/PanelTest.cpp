@@ -16,6 +16,8 @@
 #include "MainDlg.h"
 #include "MainHideWnd.h"
 #include "MessageBox.h"
+#include "Records.h"
+#include "WorkSpace.h"
 
 namespace {
 
@@ -154,6 +156,26 @@ TEST_F(PanelTest, TrayExitWaitsForAModalDialogToReturn) {
     }
     EXPECT_TRUE(mainAliveAfterExec) << "the window went while its dialog still ran";
     EXPECT_TRUE(QTest::qWaitFor([&] { return main.isNull(); }, 5000)) << "then Exit goes on";
+}
+
+// What the user set survives the window, however it goes: closed, or the tray's Exit.
+TEST_F(PanelTest, TheLastStateIsStoredWhenTheWindowGoes) {
+    for (const bool viaTray : {false, true}) {
+        SCOPED_TRACE(viaTray ? "tray Exit" : "window closed");
+        Start(0);
+        const int reverb = viaTray ? 41 : 42;
+        app->Workspace()->SetParam(36, reverb);
+        if (viaTray)
+            app->HideWindow()->OnCommand(CMainHideWnd::kCmdExit);
+        else
+            app->MainWindow()->close();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app->MainWindow() == nullptr; }, 5000));
+        lw52::EffectRecord stored{};
+        ASSERT_TRUE(CIniFile(dir.Path() + "/data/QvLW52/QvH31ConfigData.db")
+                        .GetStruct("LastStatus", "CurrentEffect", &stored, sizeof stored));
+        EXPECT_EQ(stored.values[36], reverb);
+        app.reset();
+    }
 }
 
 TEST_F(PanelTest, DeviceInformationWithoutACard) {

@@ -4,6 +4,7 @@
 #include <json/json.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "ChildProcess.h"
@@ -121,6 +122,38 @@ TEST_F(CliWorkspaceTest, AReconnectKeepsWhatTheCardPlays) {
     ASSERT_EQ(card["params"][4].asInt(), 3) << card;
     EXPECT_EQ(stateOf36(), card["params"][36].asInt());
     EXPECT_NE(card["params"][36].asInt(), 50);
+}
+
+// A stored effect (number 12 and up) goes out whole: every effect parameter, to target 4,
+// led by its number in every frame.
+TEST_F(CliWorkspaceTest, AStoredEffectIsSentWithEveryEffectParameter) {
+    StartCard();
+    ASSERT_EQ(Ctl({"effect", "5"}).exitCode, 0);
+    ASSERT_EQ(Ctl({"set", "36", "77"}).exitCode, 0);
+    ASSERT_EQ(Ctl({"save-effect", "user", "2", "mine"}).exitCode, 0);
+    const size_t before = TracedFrames("0x96").size();
+    RunResult r = Ctl({"custom", "2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> frames = TracedFrames("0x96");
+    frames.erase(frames.begin(), frames.begin() + static_cast<long>(before));
+    ASSERT_EQ(frames.size(), 2u) << "20 entries after the number: 17 and 3";
+    const auto byte = [](const std::string& hex, size_t i) {
+        return std::stoi(hex.substr(2 * i, 2), nullptr, 16);
+    };
+    std::map<int, int> sent;
+    for (const std::string& f : frames) {
+        EXPECT_EQ(byte(f, 4), 4) << "target";
+        EXPECT_EQ(byte(f, 6), 4) << "led by the effect number";
+        for (int e = 1; e < byte(f, 5); ++e) {
+            const size_t at = 6 + 3 * static_cast<size_t>(e);
+            sent[byte(f, at)] = ((byte(f, at + 1) & 0x0F) << 8) | byte(f, at + 2);
+        }
+    }
+    std::vector<int> ids;
+    for (const auto& [id, value] : sent) ids.push_back(id);
+    EXPECT_EQ(ids, (std::vector<int>{15, 16, 17, 18, 19, 20, 21, 22, 23, 24,
+                                     29, 30, 31, 33, 34, 35, 36, 38, 41, 42}));
+    EXPECT_EQ(sent[36], 77);
 }
 
 TEST_F(CliWorkspaceTest, StoredEffectsSurviveAndApply) {

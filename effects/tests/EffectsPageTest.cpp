@@ -23,7 +23,9 @@
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "MessageBox.h"
+#include "ParamTable.h"
 #include "QvProgressEX1.h"
+#include "WorkSpace.h"
 
 namespace {
 
@@ -226,6 +228,34 @@ TEST_F(EffectsPageCardTest, NoHotkeyIsGrabbedWhileTheHotkeyDialogIsOpen) {
 
     hotkeys.EnableHotkeys(false);
     hotkeys.SetHotkeyHost(nullptr);
+}
+
+// "保存到设备" on a stored effect: the card's chosen slot receives every value of it.
+TEST_F(EffectsPageCardTest, SaveToTheCardFillsTheChosenSlot) {
+    auto* page = dynamic_cast<CEventHandlerEffect*>(window->Pages()[0].get());
+    ASSERT_NE(page, nullptr);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(window->FindById(10003)), Qt::LeftButton);
+    ASSERT_TRUE(CardParamBecomes(4, 3));
+    UserMoves(8023, 50);
+    ASSERT_TRUE(CardParamBecomes(36, 50));
+    ASSERT_EQ(app->Workspace()->SaveEffectToSlot(1, 0, "mine"), 1);
+    const lw52::EffectRecord saved = app->Workspace()->CustomEffects()[0];
+    const Json::Value before = CardState()["customSlots"];
+
+    QTimer::singleShot(0, [] {
+        if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    });
+    page->OpenEffectMenu(10012, QPoint(10, 10));
+    page->OnMenuCommand(201);  // "自定义Ⅱ": the card's slot 2
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return CardState()["customSlots"][1][36].asInt() == 50; }, 5000));
+    const Json::Value cardSlots = CardState()["customSlots"];
+    for (int id = 0; id < lw52::kParamCount; ++id)
+        if (lw52::IsEffectParam(id) && id != lw52::kParamEffect) {
+            EXPECT_EQ(cardSlots[1][id].asInt(), saved.values[id]) << "parameter " << id;
+        }
+    EXPECT_EQ(cardSlots[0], before[0]) << "slot 1 untouched";
+    EXPECT_EQ(cardSlots[2], before[2]) << "slot 3 untouched";
 }
 
 TEST_F(EffectsPageCardTest, NaturalVoicePresetsAndTheButtonMenus) {

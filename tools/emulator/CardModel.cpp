@@ -129,6 +129,10 @@ void CCardModel::HandleConnect(const uint8_t* in, Frame& reply) {
         const uint8_t id = ids[static_cast<size_t>(i)];
         EncodeEntry({id, m_state.live[id]}, &reply[static_cast<size_t>(6 + 3 * i)]);
     }
+    if (m_state.faults.overstatedConnects > 0) {
+        --m_state.faults.overstatedConnects;
+        reply[5] = 255;  // a card that lies: the host must not read past the frame
+    }
 }
 
 void CCardModel::HandleDeviceInfo(Frame& reply) {
@@ -357,6 +361,11 @@ std::string CCardModel::StateJson() const {
 void CCardModel::SetReplyDelay(int ms) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_state.faults.delayMs = std::max(ms, 0);
+}
+
+void CCardModel::OverstateConnectCounts(int count) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.faults.overstatedConnects = std::max(count, 0);
 }
 
 void CCardModel::DropReplies(int count) {

@@ -52,6 +52,7 @@ class CCardModel {
 
     void SetReplyDelay(int ms);
     void DropReplies(int count);
+    void OverstateConnectCounts(int count);
     void CorruptChecksums(int count);
     void BadFlags(int count);
     void UnplugAfter(int hostFrames);  // 0 disarms

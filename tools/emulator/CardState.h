@@ -30,6 +30,7 @@ struct CardFaults {
     int badChecksumReplies = 0;  // checksum byte inverted
     int badFlagReplies = 0;      // byte 3 not 0xFF, checksum still valid
     int unplugAfterFrames = 0;   // 0 off; the Nth host frame from now is taken but not answered
+    int overstatedConnects = 0;  // connect replies that announce 255 entries, more than fit
 };
 
 // One block (0x04, 0x06 or 0x16) of an effect file upload.

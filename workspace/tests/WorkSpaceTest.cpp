@@ -38,6 +38,32 @@ TEST_F(WorkSpaceTest, StateReadAppliesTheCardsEntries) {
     EXPECT_EQ(workspace->Pending().size(), 0u) << "nothing read is sent back";
 }
 
+// A card that announces more entries than a frame holds: only the entries inside the frame
+// are taken, nothing past its last byte is read (the sanitizer builds would see it).
+TEST_F(WorkSpaceTest, CountsThatOverstateTheFrameAreCut) {
+    lw52::emu::CardConfig config;
+    device = std::make_unique<lw52::emu::CInProcessCardDevice>(65, 65, config);
+    ASSERT_TRUE(manager.AttachDevice(device.get(), &protocol));
+    ASSERT_TRUE(protocol.SendFrames(lw52::BuildSetParamsFrames({{1, 7}}, 64)));
+    device->Model().OverstateConnectCounts(1);
+    Build();
+    workspace->ReadStateFromCard();
+    ASSERT_TRUE(workspace->IsReady());
+    // The 13 real entries are applied; the zero bytes after them up to byte 62 read as
+    // entries of parameter 0, and nothing beyond the frame is read.
+    EXPECT_EQ(workspace->Value(1), 7);
+    EXPECT_EQ(workspace->Value(0), 0);
+
+    // A card-side change of 255 entries: the 19 that fit (bytes 5..61) are applied.
+    FrameBytes frame{};
+    frame[0] = 0x9E;
+    frame[4] = 255;
+    for (int i = 0; i < 19; ++i)
+        lw52::EncodeEntry(&frame[static_cast<size_t>(5 + 3 * i)], 36, 10 + i);
+    workspace->HandleCardData(frame);
+    EXPECT_EQ(workspace->Value(36), 28) << "the last entry inside the frame";
+}
+
 TEST_F(WorkSpaceTest, LocalChangesWhileOfflineAreStoredButNotQueued) {
     Build();
     workspace->SetParam(11, 1);
