@@ -18,7 +18,8 @@
 
 namespace {
 constexpr int kDescriptorWaitMs = 2000;
-constexpr int kWriteWaitMs = 2000;
+// A write never takes longer than the shortest reply wait of an attempt (the connect's).
+constexpr int kWriteWaitMs = 1000;
 
 void CloseFd(std::atomic<int>& fd) {
     const int old = fd.exchange(-1);
@@ -149,6 +150,14 @@ bool CHidBase::OpenHidraw(std::string& error) {
         return false;
     }
     m_writeFd = writeFd;
+    {
+        std::lock_guard<std::mutex> writeGuard(m_writeMutex);
+        m_writer = std::make_unique<CBoundedWriter>(writeFd);
+        if (!m_writer->Ok()) {
+            error = std::string("cannot start the writer: ") + strerror(errno);
+            return false;
+        }
+    }
     const int readFd = open(m_devicePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (readFd < 0) {
         QV_LOG("CreateFile for read error.");
@@ -219,6 +228,7 @@ void CHidBase::CloseFds() {
     }
     {
         std::lock_guard<std::mutex> writeGuard(m_writeMutex);
+        m_writer.reset();  // a write stuck in the kernel finishes on its own
         CloseFd(m_writeFd);
     }
 }
@@ -254,9 +264,9 @@ bool CHidBase::Write(const uint8_t* data, int length) {
         }
         written = send(fd, m_writeBuffer, reportLength, MSG_NOSIGNAL);
     } else {
-        do {
-            written = write(fd, m_writeBuffer, reportLength);
-        } while (written < 0 && errno == EINTR);
+        // A card that stops taking reports holds a hidraw write in the kernel for seconds:
+        // never longer than the attempt here.
+        return m_writer && m_writer->Write(m_writeBuffer, reportLength, kWriteWaitMs);
     }
     if (written != static_cast<ssize_t>(reportLength)) {
         QV_LOG("error code %ld", static_cast<long>(written < 0 ? errno : EIO));

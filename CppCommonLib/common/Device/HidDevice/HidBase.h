@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "BoundedWriter.h"
 #include "ICommunicateDevice.h"
 
 // A HID device on Linux: a hidraw node, or a virtual device (a SOCK_SEQPACKET socket, see
@@ -61,6 +63,7 @@ class CHidBase : public ICommunicateDevice {
     int m_abortFd = -1;       // eventfd: the read event
     uint8_t m_readBuffer[kBufferSize] = {};
     uint8_t m_writeBuffer[kBufferSize] = {};
+    std::unique_ptr<CBoundedWriter> m_writer;  // hidraw writes; guarded by m_writeMutex
 
     mutable std::mutex m_errorMutex;  // guards m_lastOpenError
     std::string m_lastOpenError;
