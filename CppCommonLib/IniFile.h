@@ -17,7 +17,8 @@
 // Like the Windows functions, every call reads and parses the file afresh and every write
 // rewrites it; writes are serialised inside the process and replace the file atomically
 // (see fileio::ReplaceFileContents). Reads never fail: a missing or unreadable file or key
-// gives the default.
+// gives the default. Each call works on a CIniDocument of its own; code that reads or changes
+// many keys at once uses one CIniDocument itself, reading and writing the file once.
 class CIniFile {
   public:
     explicit CIniFile(std::string path) : path_(std::move(path)) {}

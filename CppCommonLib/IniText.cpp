@@ -1,5 +1,7 @@
 #include "IniText.h"
 
+#include <set>
+
 namespace ini {
 namespace {
 template <class Ch>
@@ -165,20 +167,11 @@ std::optional<typename Text<Ch>::String> Text<Ch>::SetValue(View section, View k
         if (line.kind != Kind::kBlank) lastFilled = line;
     }
 
-    String out;
-    out.reserve(text_.size() + section.size() + key.size() + value.size() + 10);
-    if (!found) {
-        // A new section goes at the end of the file, on a line of its own.
-        out += text_;
-        if (!text_.empty() && text_.back() != Ch('\n')) out += {Ch('\r'), Ch('\n')};
-        out += Ch('[');
-        out += section;
-        out += {Ch(']'), Ch('\r'), Ch('\n')};
-        AppendLine(out, key, value);
-        return out;
-    }
+    if (!found) return AppendSection(section, {{key, value}});
     // A new key follows the section's last non-blank line, so blank lines that separate it
     // from the next section stay after it.
+    String out;
+    out.reserve(text_.size() + key.size() + value.size() + 5);
     out += text_.substr(0, lastFilled.end);
     if (lastFilled.end == lastFilled.contentEnd) out += {Ch('\r'), Ch('\n')};  // no line break
     AppendLine(out, key, value);
@@ -221,6 +214,57 @@ std::optional<typename Text<Ch>::String> Text<Ch>::DeleteSection(View section) c
     if (!changed) return std::nullopt;
     if (!dropping) out += text_.substr(kept);
     return out;
+}
+
+template <class Ch>
+std::optional<typename Text<Ch>::String> Text<Ch>::AppendSection(View section,
+                                                                 const KeyValues& keys) const {
+    if (keys.empty()) return std::nullopt;
+    section = Trim(section);
+    size_t size = text_.size() + section.size() + 6;
+    for (const auto& [key, value] : keys) size += key.size() + value.size() + 3;
+    String out;
+    out.reserve(size);
+    // The section starts on a line of its own at the end of the file.
+    out += text_;
+    if (!text_.empty() && text_.back() != Ch('\n')) out += {Ch('\r'), Ch('\n')};
+    out += Ch('[');
+    out += section;
+    out += {Ch(']'), Ch('\r'), Ch('\n')};
+    for (const auto& [key, value] : keys) AppendLine(out, Trim(key), value);
+    return out;
+}
+
+template <class Ch>
+bool Text<Ch>::HasSection(View section) const {
+    section = Trim(section);
+    for (size_t pos = 0; pos < text_.size();) {
+        const Line line = ReadLine(pos);
+        pos = line.end;
+        if (IsHeader(line, section)) return true;
+    }
+    return false;
+}
+
+template <class Ch>
+std::vector<typename Text<Ch>::Entry> Text<Ch>::Entries() const {
+    std::vector<Entry> entries;
+    std::set<String> seen;  // section names met so far, in upper case
+    bool first = false;     // inside the first section of its name
+    View section;
+    for (size_t pos = 0; pos < text_.size();) {
+        const Line line = ReadLine(pos);
+        pos = line.end;
+        if (line.kind == Kind::kSection) {
+            String folded(line.name);
+            for (Ch& c : folded) c = FoldAscii(c);
+            first = seen.insert(std::move(folded)).second;
+            section = line.name;
+        } else if (first && line.kind == Kind::kKey) {
+            entries.push_back({section, line.name, line.value});
+        }
+    }
+    return entries;
 }
 
 template class Text<char>;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ini {
@@ -22,6 +23,14 @@ class Text {
     using CharType = Ch;
     using View = std::basic_string_view<Ch>;
     using String = std::basic_string<Ch>;
+    using KeyValues = std::vector<std::pair<View, View>>;
+
+    // A key line as Find sees it: names and value trimmed, quotes included.
+    struct Entry {
+        View section;
+        View key;
+        View value;
+    };
 
     explicit Text(View text);
 
@@ -29,6 +38,10 @@ class Text {
     std::optional<View> Find(View section, View key) const;
     std::vector<View> SectionNames() const;
     std::vector<View> KeyNames(View section) const;
+    bool HasSection(View section) const;
+    // Every key line Find can reach, in file order: those of the first section of each name.
+    // Of two keys of one name in it Find takes the first.
+    std::vector<Entry> Entries() const;
 
     // Each edit returns the whole new text, or nullopt when the text would stay the same.
     // New lines end with CRLF as on Windows; all other lines keep their bytes.
@@ -36,6 +49,9 @@ class Text {
     std::optional<String> DeleteKey(View section, View key) const;
     // Removes every section of that name: its header and all lines up to the next header.
     std::optional<String> DeleteSection(View section) const;
+    // Adds a section holding these keys in order at the end of the text: what SetValue key by
+    // key leaves when there is no section of that name (keys distinct). Nullopt when keys is empty.
+    std::optional<String> AppendSection(View section, const KeyValues& keys) const;
 
     static View Trim(View s);
 

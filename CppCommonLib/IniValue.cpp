@@ -25,6 +25,11 @@ int ParseInt(std::string_view value) {
     return static_cast<int>(result);  // modular since C++20
 }
 
+int ParseInt(const std::optional<std::string>& value, int defaultValue) {
+    if (!value || value->empty()) return defaultValue;
+    return ParseInt(*value);
+}
+
 std::string FormatStruct(const void* data, size_t size) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     const auto* bytes = static_cast<const uint8_t*>(data);

@@ -6,9 +6,9 @@
 
 #include "AppPaths.h"
 #include "BuiltInClips.h"
-#include "HotkeyConfigFile.h"
 #include "HotkeyText.h"
 #include "IGlobalHotkeys.h"
+#include "IniDocument.h"
 #include "IniFile.h"
 #include "IniValue.h"
 #include "Log.h"
@@ -38,6 +38,38 @@ std::u16string Folded(std::u16string s) {
         if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
     return s;
 }
+
+void ReadList(const CIniDocument& file, std::string_view section, std::string_view pathSection,
+              bool requireFile, std::vector<SoundEntry>& list) {
+    list.clear();
+    const int count = file.GetInt(section, kCount, 0);
+    for (int i = 0; i < count; ++i) {
+        const std::string key = std::to_string(i);
+        SoundEntry entry;
+        if (!file.GetStruct(section, key, &entry, kSoundEntryStoredBytes)) continue;
+        const std::string path = file.Get(pathSection, key).value_or("");
+        if (path.empty()) continue;
+        if (requireFile && !FileExists(path)) continue;
+        if (!entry.SetPathUtf8(path)) continue;  // written elsewhere; cannot be held
+        list.push_back(entry);
+    }
+}
+
+bool WriteList(CIniDocument& file, std::string_view section, std::string_view pathSection,
+               const std::vector<SoundEntry>& list) {
+    file.DeleteSection(section);
+    file.DeleteSection(pathSection);
+    CIniDocument::KeyValues heads = {{std::string(kCount), std::to_string(list.size())}};
+    CIniDocument::KeyValues paths;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const std::string key = std::to_string(i);
+        heads.emplace_back(key, ini::FormatStruct(&list[i], kSoundEntryStoredBytes));
+        paths.emplace_back(key, list[i].PathUtf8());
+    }
+    // The path section follows its list section, as writing the keys pairwise leaves them.
+    const bool headsOk = file.AppendSection(section, heads);
+    return file.AppendSection(pathSection, paths) && headsOk;
+}
 }  // namespace
 
 bool HotkeyConfig::Init() {
@@ -58,62 +90,29 @@ bool HotkeyConfig::Init(const std::string& path) {
     return false;
 }
 
-void HotkeyConfig::LoadList(const HotkeyConfigFile& file, std::string_view section,
-                            std::string_view pathSection, bool requireFile,
-                            std::vector<SoundEntry>& list) {
-    list.clear();
-    const int count = file.GetInt(section, kCount, 0);
-    for (int i = 0; i < count; ++i) {
-        const std::string key = std::to_string(i);
-        SoundEntry entry;
-        if (!file.GetStruct(section, key, &entry, kSoundEntryStoredBytes)) continue;
-        const std::string path = file.Get(pathSection, key).value_or("");
-        if (path.empty()) continue;
-        if (requireFile && !FileExists(path)) continue;
-        if (!entry.SetPathUtf8(path)) continue;  // written elsewhere; cannot be held
-        list.push_back(entry);
-    }
-}
-
 void HotkeyConfig::Load() {
     // One read of the file; every key is looked up in memory.
-    HotkeyConfigFile file;
+    CIniDocument file;
     std::string reason;
     if (!file.Read(path_, &reason)) QV_LOG("cannot read %s: %s", path_.c_str(), reason.c_str());
-    LoadList(file, kFavourites, kFavouritePaths, false, favourites_);
-    LoadList(file, kLocal, kLocalPaths, true, locals_);
-    LoadList(file, kDownload, kDownloadPaths, true, downloaded_);
+    ReadList(file, kFavourites, kFavouritePaths, false, favourites_);
+    ReadList(file, kLocal, kLocalPaths, true, locals_);
+    ReadList(file, kDownload, kDownloadPaths, true, downloaded_);
     volume_ = file.GetInt(kConfig, kVolume, kMissingVolume);
     hotkeysEnabled_ = file.GetInt(kConfig, kEnableHotkey, 0) != 0;
 }
 
-bool HotkeyConfig::SaveList(HotkeyConfigFile& file, std::string_view section,
-                            std::string_view pathSection, const std::vector<SoundEntry>& list) {
-    file.DeleteSection(section);
-    file.DeleteSection(pathSection);
-    HotkeyConfigFile::KeyValues heads = {{std::string(kCount), std::to_string(list.size())}};
-    HotkeyConfigFile::KeyValues paths;
-    for (size_t i = 0; i < list.size(); ++i) {
-        const std::string key = std::to_string(i);
-        heads.emplace_back(key, ini::FormatStruct(&list[i], kSoundEntryStoredBytes));
-        paths.emplace_back(key, list[i].PathUtf8());
-    }
-    // The path section follows its list section, as writing the keys pairwise leaves them.
-    const bool headsOk = file.AppendSection(section, heads);
-    return file.AppendSection(pathSection, paths) && headsOk;
-}
-
 bool HotkeyConfig::Save() {
     // The new text is built in memory and replaces the file once.
-    HotkeyConfigFile file;
+    CIniDocument file;
     std::string reason;
     if (!file.Read(path_, &reason)) {
         QV_LOG("saving %s failed: %s", path_.c_str(), reason.c_str());
         return false;
     }
-    bool ok = SaveList(file, kFavourites, kFavouritePaths, favourites_);
-    ok = SaveList(file, kLocal, kLocalPaths, locals_) && ok;
-    ok = SaveList(file, kDownload, kDownloadPaths, downloaded_) && ok;
+    bool ok = WriteList(file, kFavourites, kFavouritePaths, favourites_);
+    ok = WriteList(file, kLocal, kLocalPaths, locals_) && ok;
+    ok = WriteList(file, kDownload, kDownloadPaths, downloaded_) && ok;
     file.SetValue(kConfig, kVolume, std::to_string(volume_));
     file.SetValue(kConfig, kEnableHotkey, hotkeysEnabled_ ? "1" : "0");
     if (!ok) QV_LOG("saving %s: a path holds a line break and was left out", path_.c_str());
@@ -309,7 +308,7 @@ uint32_t HotkeyConfig::GetEffectHotkey(int id) const {
 }
 
 void HotkeyConfig::LoadEffectHotkeys(const std::string& settingsPath) {
-    HotkeyConfigFile settings;
+    CIniDocument settings;
     settings.Read(settingsPath);  // unreadable: every hotkey 0
     for (int id = kFirstEffectHotkeyId; id <= kLastEffectHotkeyId; ++id) {
         const uint32_t value =

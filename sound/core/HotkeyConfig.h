@@ -11,7 +11,6 @@
 
 #include "SoundEntry.h"
 
-class HotkeyConfigFile;
 class IGlobalHotkeys;
 
 // Everything the sound pads remember: the favourites ("HotkeyMood"), the local files ("DIY")
@@ -127,11 +126,6 @@ class HotkeyConfig {
     bool TryBeginDownload(size_t category, size_t index);
 
   private:
-    static bool SaveList(HotkeyConfigFile& file, std::string_view section,
-                         std::string_view pathSection, const std::vector<SoundEntry>& list);
-    static void LoadList(const HotkeyConfigFile& file, std::string_view section,
-                         std::string_view pathSection, bool requireFile,
-                         std::vector<SoundEntry>& list);
     static bool FileEntry(std::u16string_view name, std::string_view path, int32_t cloudId,
                           SoundEntry& entry, std::string* reason);
     static bool Addable(const SoundEntry& entry, std::string* reason);

@@ -17,7 +17,6 @@
 #include "BuiltInClips.h"
 #include "ChildProcess.h"
 #include "HotkeyConfig.h"
-#include "HotkeyConfigFile.h"
 #include "HotkeyText.h"
 #include "IGlobalHotkeys.h"
 #include "IniFile.h"
@@ -461,34 +460,6 @@ TEST(HotkeyConfigFileFormatTest, ASaveLeavesTheBytesOfAKeyByKeySave) {
         }
         SaveKeyByKey(reference, config);
         EXPECT_EQ(ReadAll(saved), ReadAll(reference)) << c.what;
-    }
-}
-
-// Loads look every key up in memory; they must find what the INI functions find.
-TEST(HotkeyConfigFileTest, LooksUpKeysAsTheIniFunctionsDo) {
-    TempDir dir;
-    const std::string text =
-        "orphan=1\r\n; comment=2\r\n[ Lists ]\r\n  Count = 3 \r\n0=\"quoted\"\r\n"
-        "1='单引号'\r\n2=\"half\r\ncount=shadowed\r\n[a=b\r\nafter=bracket\r\n=novalue\r\n"
-        "[lists]\r\nlate=no\r\n[Paths]\n0 = /音乐/掌声.mp3\n\n1=\n[Empty]\r\n[Tail]\r\nlast=end";
-    const std::pair<const char*, const char*> lookups[] = {
-        {"Lists", "count"}, {"LISTS", "0"},       {"lists", "1"},      {"Lists", "2"},
-        {"Lists", "after"}, {"Lists", "late"},    {"Lists", "orphan"}, {"Paths", "0"},
-        {"Paths", "1"},     {" Paths ", " 0 "},   {"Tail", "last"},    {"Empty", "x"},
-        {"Missing", "0"},   {"Lists", "comment"}, {"a=b", "after"},
-    };
-    for (const std::string& bytes : {std::string("\xFF\xFE") + Utf16Bytes(text), text}) {
-        const std::string path = dir.Path() + "/lookup.ini";
-        WriteBytes(path, bytes);
-        HotkeyConfigFile file;
-        ASSERT_TRUE(file.Read(path));
-        const CIniFile ini(path);
-        for (const auto& [section, key] : lookups) {
-            const std::string expected = ini.GetString(section, key, "<none>");
-            EXPECT_EQ(file.Get(section, key).value_or("<none>"), expected) << section << "/" << key;
-        }
-        EXPECT_EQ(file.GetInt("Lists", "count", -1), 3);
-        EXPECT_EQ(file.Get("Paths", "0"), "/音乐/掌声.mp3");
     }
 }
 
