@@ -191,9 +191,17 @@ void CMainApp::ForgetMainWindow(CMainDlg* window) {
         m_session.Protocol().SetMessageSink(nullptr);
         m_mainWindow = nullptr;
     }
+    // A closed window is deleted later, by the event loop; until then it is still ours.
+    m_closingWindows.push_back(window);
 }
 
 void CMainApp::DestroyWindows() {
     m_pendingWindow = -1;
     if (m_mainWindow) delete m_mainWindow.data();
+    // Windows closed but not yet deleted: their pages use the workspace, which goes with
+    // this object, so none of them may outlive it.
+    const std::vector<QPointer<CMainDlg>> closing = std::move(m_closingWindows);
+    m_closingWindows.clear();
+    for (const QPointer<CMainDlg>& window : closing)
+        if (window) delete window.data();
 }

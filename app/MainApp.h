@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "DeviceSession.h"
 #include "HotkeyConfig.h"
@@ -76,6 +77,7 @@ class CMainApp : public QObject {
 
     CMainHideWnd* m_hideWindow = nullptr;
     QPointer<CMainDlg> m_mainWindow;
+    std::vector<QPointer<CMainDlg>> m_closingWindows;  // closed, their deletion still pending
     int m_pendingWindow = -1;
 };
 
