@@ -36,6 +36,12 @@ class CliWorkspaceTest : public ::testing::Test {
     RunResult Ctl(const std::vector<std::string>& args) {
         return RunProgram(LW52CTL_PATH, args, {"LW52_VHID_DIR=" + vhid, "XDG_DATA_HOME=" + data});
     }
+    // lw52ctl watch (JSON, no levels) attached to the card.
+    bool StartWatch(ChildProcess& watch) {
+        return watch.Start(LW52CTL_PATH, {"--json", "watch", "--no-levels"},
+                           {"LW52_VHID_DIR=" + vhid, "XDG_DATA_HOME=" + data}) &&
+               watch.WaitForLine("\"connected\"", 10000) != "";
+    }
     std::string CardCommand(const std::string& line) {
         emulator.WriteLine(line);
         std::string reply;
@@ -264,9 +270,7 @@ TEST_F(CliWorkspaceTest, UsageErrors) {
 TEST_F(CliWorkspaceTest, WatchFollowsTheCardOutAndBackIn) {
     StartCard();
     ChildProcess watch;
-    ASSERT_TRUE(watch.Start(LW52CTL_PATH, {"--json", "watch", "--no-levels"},
-                            {"LW52_VHID_DIR=" + vhid, "XDG_DATA_HOME=" + data}));
-    ASSERT_NE(watch.WaitForLine("\"connected\"", 10000), "");
+    ASSERT_TRUE(StartWatch(watch));
     CardCommand("knob 36 77");
     const std::string change = watch.WaitForLine("\"change\"", 10000);
     EXPECT_NE(change.find("\"id\":36"), std::string::npos) << change;
@@ -284,9 +288,7 @@ TEST_F(CliWorkspaceTest, WatchFollowsTheCardOutAndBackIn) {
 TEST_F(CliWorkspaceTest, WatchSurvivesQuickReplugs) {
     StartCard();
     ChildProcess watch;
-    ASSERT_TRUE(watch.Start(LW52CTL_PATH, {"--json", "watch", "--no-levels"},
-                            {"LW52_VHID_DIR=" + vhid, "XDG_DATA_HOME=" + data}));
-    ASSERT_NE(watch.WaitForLine("\"connected\"", 10000), "");
+    ASSERT_TRUE(StartWatch(watch));
     // A loose cable: ten pulls and replugs faster than the program lets go of a card.
     for (int i = 0; i < 10; ++i) {
         CardCommand("unplug");
