@@ -46,7 +46,7 @@ std::string CConsoleCommands::Execute(const std::string& line, bool& quit) {
     if (command == "fault") return Fault(words);
     if (command == "unplug") return m_server.Unplug() ? "ok" : "error: not plugged in";
     if (command == "plug")
-        return m_server.Plug() ? "ok" : "error: already plugged in or the socket cannot be made";
+        return m_server.Plug() ? "ok" : "error: already plugged in or the device cannot be made";
     if (command == "rate") {
         if (words.size() != 2 || !ParseNumber(words[1], 0, 1000, number))
             return "error: rate HZ (0..1000)";

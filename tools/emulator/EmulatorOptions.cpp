@@ -8,9 +8,9 @@ namespace {
 
 bool IsValuedOption(const std::string& option) {
     static const char* const kOptions[] = {
-        "--dir",  "--instance",     "--packet",   "--product",     "--hw",
-        "--fw",   "--type",         "--levels",   "--trace",       "--delay",
-        "--drop", "--bad-checksum", "--bad-flag", "--unplug-after"};
+        "--dir",  "--instance",     "--packet",   "--product",      "--hw",
+        "--fw",   "--type",         "--levels",   "--trace",        "--delay",
+        "--drop", "--bad-checksum", "--bad-flag", "--unplug-after", "--uhid-path"};
     for (const char* known : kOptions)
         if (option == known) return true;
     return false;
@@ -34,6 +34,9 @@ const char* EmulatorUsage() {
            "  --bad-checksum K    corrupt the checksum of the next K replies\n"
            "  --bad-flag K        bad flag byte in the next K replies\n"
            "  --unplug-after N    pull the cable when the Nth host frame arrives\n"
+           "  --uhid              a kernel HID device (a hidraw node) through /dev/uhid instead\n"
+           "                      of the socket; --dir is then unused\n"
+           "  --uhid-path PATH    the uhid device file (default /dev/uhid); implies --uhid\n"
            "  --help              this text\n"
            "stdin commands: knob ID VALUE [ID VALUE...] | levels MIC ACC | rate HZ | unplug |\n"
            "  plug | dump SLOT FILE | state | fault delay MS|drop K|checksum K|flag K|\n"
@@ -58,6 +61,10 @@ bool ParseEmulatorOptions(const std::vector<std::string>& args, EmulatorOptions&
         const std::string& option = args[i];
         if (option == "--help" || option == "-h") {
             out.help = true;
+            continue;
+        }
+        if (option == "--uhid") {
+            out.uhid = true;
             continue;
         }
         if (!IsValuedOption(option)) {
@@ -86,6 +93,13 @@ bool ParseEmulatorOptions(const std::vector<std::string>& args, EmulatorOptions&
             out.instance = value;
         } else if (option == "--trace") {
             out.tracePath = value;
+        } else if (option == "--uhid-path") {
+            if (value.empty()) {
+                error = "--uhid-path: the path must not be empty";
+                return false;
+            }
+            out.uhid = true;
+            out.uhidPath = value;
         } else if (option == "--packet") {
             if (!numberIn(40, 64)) return false;
             if (number != kPacketSize40 && number != kPacketSize64) {

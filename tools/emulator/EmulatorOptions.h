@@ -15,6 +15,8 @@ struct EmulatorOptions {
     CardFaults faults;
     int levelsHz = 0;
     std::string tracePath;
+    bool uhid = false;  // a kernel HID device through uhidPath instead of the socket
+    std::string uhidPath = "/dev/uhid";
     bool help = false;
 };
 

@@ -2,46 +2,20 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 #include "HidReportDescriptor.h"
 #include "Log.h"
+#include "SocketTransport.h"
 #include "VirtualHid.h"
 
 namespace lw52::emu {
 namespace {
-
-bool FillAddress(const std::string& path, sockaddr_un& addr) {
-    addr = sockaddr_un{};
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path) return false;
-    memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-sockaddr* AsSockaddr(sockaddr_un& addr) {
-    return reinterpret_cast<sockaddr*>(&addr);
-}
-
-// A socket file left by a card that died without cleaning up refuses connections.
-bool IsStaleSocket(const std::string& path) {
-    sockaddr_un addr;
-    if (!FillAddress(path, addr)) return false;
-    const int probe = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (probe < 0) return false;
-    const bool refused =
-        connect(probe, AsSockaddr(addr), sizeof addr) != 0 && errno == ECONNREFUSED;
-    close(probe);
-    return refused;
-}
 
 const char* NoteFor(HostFrameResult result) {
     switch (result) {
@@ -92,20 +66,32 @@ bool CEmulatorServer::Start(const std::string& dir, const std::string& instance)
         QV_LOG("cannot create %s: %s", dir.c_str(), strerror(errno));
         return false;
     }
-    m_dir = dir;
     m_socketPath =
         dir + "/" + vhid::VirtualDeviceName(kVendorId, m_model.Config().productId, instance);
-    sockaddr_un addr;
-    if (!FillAddress(m_socketPath, addr)) {
+    if (m_socketPath.size() >= sizeof(sockaddr_un::sun_path)) {
         QV_LOG("socket path too long: %s", m_socketPath.c_str());
         return false;
     }
-    if (m_wakeFd < 0 || !CreateListener()) return false;
+    const int n = m_model.PacketSize();
+    return Start(
+        std::make_unique<CSocketTransport>(dir, m_socketPath, MakeVendorReportDescriptor(n, n)));
+}
+
+bool CEmulatorServer::Start(std::unique_ptr<ICardTransport> transport) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_running || !transport) return false;
+    }
+    transport->SetEvents(this);
+    if (m_wakeFd < 0 || !transport->Plug()) return false;
+    m_transport = std::move(transport);
+    m_address = m_transport->Address();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_running = true;
+        m_plugged = true;
     }
-    m_trace.Event("start", m_socketPath);
+    m_trace.Event("start", m_address);
     m_thread = std::thread(&CEmulatorServer::Loop, this);
     return true;
 }
@@ -118,56 +104,16 @@ void CEmulatorServer::Stop() {
     }
     Wake();
     m_thread.join();
-    if (m_clientFd >= 0) DropClient("disconnect");
-    RemoveListener();
     std::deque<Work> unfinished;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_plugged = false;
         unfinished.swap(m_work);
     }
+    m_transport->Unplug();
+    m_transport.reset();
     for (Work& work : unfinished) work.done.set_value(false);
     m_trace.Event("stop");
-}
-
-bool CEmulatorServer::CreateListener() {
-    struct stat st {};
-    if (lstat(m_socketPath.c_str(), &st) == 0) {
-        if (!S_ISSOCK(st.st_mode) || !IsStaleSocket(m_socketPath)) {
-            QV_LOG("%s is in use", m_socketPath.c_str());
-            return false;
-        }
-        unlink(m_socketPath.c_str());
-    }
-    // Bound and listening under a hidden name first, so the device's file never exists
-    // without accepting connections.
-    static std::atomic<unsigned> s_serial{0};
-    const std::string hidden =
-        m_dir + "/.lw52-" + std::to_string(getpid()) + "-" + std::to_string(++s_serial);
-    sockaddr_un addr;
-    if (!FillAddress(hidden, addr)) return false;
-    const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return false;
-    unlink(hidden.c_str());
-    if (bind(fd, AsSockaddr(addr), sizeof addr) != 0 || listen(fd, 4) != 0 ||
-        rename(hidden.c_str(), m_socketPath.c_str()) != 0) {
-        QV_LOG("cannot create %s: %s", m_socketPath.c_str(), strerror(errno));
-        unlink(hidden.c_str());
-        close(fd);
-        return false;
-    }
-    m_listenFd = fd;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_plugged = true;
-    return true;
-}
-
-void CEmulatorServer::RemoveListener() {
-    if (m_listenFd < 0) return;
-    unlink(m_socketPath.c_str());
-    close(m_listenFd);
-    m_listenFd = -1;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_plugged = false;
 }
 
 void CEmulatorServer::Wake() {
@@ -189,15 +135,12 @@ bool CEmulatorServer::RunOnLoop(std::function<bool()> work) {
 }
 
 void CEmulatorServer::Loop() {
+    std::vector<pollfd> fds;
     for (;;) {
-        pollfd fds[3] = {{m_wakeFd, POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}};
-        if (m_listenFd >= 0) fds[1] = {m_listenFd, POLLIN, 0};
-        if (m_clientFd >= 0) {
-            const short events = m_clientWantsWrite ? POLLIN | POLLOUT : POLLIN;
-            fds[2] = {m_clientFd, events, 0};
-        }
+        fds.assign(1, pollfd{m_wakeFd, POLLIN, 0});
+        m_transport->AddPollFds(fds);
         // On an error (EINTR, or a transient ENOMEM) the revents stay 0: just go round again.
-        if (poll(fds, 3, PollTimeoutMs(Clock::now())) < 0 && errno != EINTR)
+        if (poll(fds.data(), fds.size(), PollTimeoutMs(Clock::now())) < 0 && errno != EINTR)
             QV_LOG("poll: %s", strerror(errno));
         if (fds[0].revents & POLLIN) {
             uint64_t count;
@@ -215,11 +158,7 @@ void CEmulatorServer::Loop() {
             for (Work& item : work) item.done.set_value(item.run());
             continue;
         }
-        // The host's reports and hang-up first: a host that let go and connected again at
-        // once must find the card free, not busy with its own closed connection.
-        if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) ReadClient();
-        if (fds[1].revents & POLLIN) AcceptClient();
-        if (m_clientFd >= 0 && (fds[2].revents & POLLOUT)) m_clientWantsWrite = false;
+        m_transport->HandlePoll(fds.data() + 1);
         const Clock::time_point now = Clock::now();
         TickLevels(now);
         FlushDue(now);
@@ -227,11 +166,11 @@ void CEmulatorServer::Loop() {
 }
 
 int CEmulatorServer::PollTimeoutMs(Clock::time_point now) {
-    if (m_clientFd < 0) return -1;
+    if (!HostConnected()) return -1;
     Clock::time_point next = Clock::time_point::max();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_outgoing.empty() && !m_clientWantsWrite) next = m_outgoing.begin()->first;
+        if (!m_outgoing.empty() && !m_transport->WantsWrite()) next = m_outgoing.begin()->first;
         if (m_levelsHz > 0) next = std::min(next, m_nextLevels);
     }
     if (next == Clock::time_point::max()) return -1;
@@ -240,90 +179,68 @@ int CEmulatorServer::PollTimeoutMs(Clock::time_point now) {
     return static_cast<int>(std::min<int64_t>(wait, 60000));
 }
 
-void CEmulatorServer::AcceptClient() {
-    for (;;) {
-        const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return;
-        if (m_clientFd >= 0) {
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                ++m_busyRejects;
-            }
-            m_trace.Event("busy");
-            close(fd);  // one host at a time: the next one sees the device busy
-            continue;
-        }
-        const int n = m_model.PacketSize();
-        const std::vector<uint8_t> descriptor = MakeVendorReportDescriptor(n, n);
-        if (send(fd, descriptor.data(), descriptor.size(), MSG_NOSIGNAL) !=
-            static_cast<ssize_t>(descriptor.size())) {
-            close(fd);
-            m_trace.Event("connect-failed", strerror(errno));
-            continue;
-        }
-        m_clientFd = fd;
-        m_clientWantsWrite = false;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_hasClient = true;
-            ++m_connections;
-            m_outgoing.clear();
-            m_nextLevels = Clock::now();
-        }
-        m_trace.Event("connect");
+void CEmulatorServer::OnHostConnected() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_hasClient = true;
+        ++m_connections;
+        m_outgoing.clear();
+        m_nextLevels = Clock::now();
     }
+    m_trace.Event("connect");
 }
 
-void CEmulatorServer::ReadClient() {
-    uint8_t packet[512];
-    while (m_clientFd >= 0) {
-        const ssize_t got = recv(m_clientFd, packet, sizeof packet, MSG_DONTWAIT);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-        if (got <= 0) {
-            DropClient("disconnect");
-            return;
-        }
-        // Reports carry id 0 before the data; anything else is not a report of this card.
-        const bool wellFormed = packet[0] == 0;
-        std::vector<Frame> replies;
-        const HostFrameResult result = m_model.HandleHostReport(
-            packet + 1, wellFormed ? static_cast<int>(got - 1) : -1, replies);
-        if (wellFormed)
-            m_trace.Frame("in", packet + 1, static_cast<size_t>(got - 1), NoteFor(result));
-        else
-            m_trace.Frame("in", packet, static_cast<size_t>(got), "report id not 0");
-        if (m_model.TakeUnplugRequest()) {
-            DoUnplug();
-            return;
-        }
-        const Clock::time_point due =
-            Clock::now() + std::chrono::milliseconds(m_model.ReplyDelayMs());
-        for (Frame& reply : replies) QueueFrame(std::move(reply), due);
-    }
-}
-
-void CEmulatorServer::DropClient(const char* event) {
-    close(m_clientFd);
-    m_clientFd = -1;
-    m_clientWantsWrite = false;
+void CEmulatorServer::OnHostDisconnected() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_hasClient = false;
         m_outgoing.clear();
     }
-    m_trace.Event(event);
+    m_trace.Event("disconnect");
 }
 
-// The file goes first: a host that sees its connection end finds the device gone.
+void CEmulatorServer::OnHostRejected() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_busyRejects;
+    }
+    m_trace.Event("busy");
+}
+
+void CEmulatorServer::OnTransportEvent(const char* name, const std::string& detail) {
+    m_trace.Event(name, detail);
+}
+
+void CEmulatorServer::OnHostReport(const uint8_t* report, size_t size) {
+    // Reports carry id 0 before the data; anything else is not a report of this card.
+    const bool wellFormed = size > 0 && report[0] == 0;
+    std::vector<Frame> replies;
+    const HostFrameResult result =
+        m_model.HandleHostReport(report + 1, wellFormed ? static_cast<int>(size - 1) : -1, replies);
+    if (wellFormed)
+        m_trace.Frame("in", report + 1, size - 1, NoteFor(result));
+    else
+        m_trace.Frame("in", report, size, "report id not 0");
+    if (m_model.TakeUnplugRequest()) {
+        DoUnplug();
+        return;
+    }
+    const Clock::time_point due = Clock::now() + std::chrono::milliseconds(m_model.ReplyDelayMs());
+    for (Frame& reply : replies) QueueFrame(std::move(reply), due);
+}
+
+// Unplugged before the transport acts: a host that sees the device go finds it unplugged.
 void CEmulatorServer::DoUnplug() {
-    RemoveListener();
-    if (m_clientFd >= 0) DropClient("disconnect");
-    m_trace.Event("unplug", m_socketPath);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_plugged = false;
+    }
+    m_transport->Unplug();
+    m_trace.Event("unplug", m_address);
 }
 
 void CEmulatorServer::FlushDue(Clock::time_point now) {
-    while (m_clientFd >= 0 && !m_clientWantsWrite) {
+    while (HostConnected() && !m_transport->WantsWrite()) {
         Clock::time_point due;
         Frame frame;
         {
@@ -333,15 +250,17 @@ void CEmulatorServer::FlushDue(Clock::time_point now) {
             frame = std::move(m_outgoing.begin()->second);
             m_outgoing.erase(m_outgoing.begin());
         }
-        if (send(m_clientFd, frame.data(), frame.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(frame.size())) {
-            m_trace.Frame("out", frame.data(), frame.size());
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            m_clientWantsWrite = true;  // the host is not reading: resume on POLLOUT
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_outgoing.emplace_hint(m_outgoing.begin(), due, std::move(frame));
-        } else {
-            DropClient("disconnect");
+        switch (m_transport->Send(frame)) {
+            case SendStatus::kSent:
+                m_trace.Frame("out", frame.data(), frame.size());
+                break;
+            case SendStatus::kBlocked: {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_outgoing.emplace_hint(m_outgoing.begin(), due, std::move(frame));
+                break;
+            }
+            case SendStatus::kFailed:
+                break;
         }
     }
 }
@@ -354,7 +273,7 @@ void CEmulatorServer::TickLevels(Clock::time_point now) {
         hz = m_levelsHz;
         next = m_nextLevels;
     }
-    if (m_clientFd < 0 || hz <= 0 || now < next) return;
+    if (!HostConnected() || hz <= 0 || now < next) return;
     const auto period = std::chrono::microseconds(1000000 / hz);
     next += period;
     if (next <= now) next = now + period;  // fell behind: no burst to catch up
@@ -402,7 +321,7 @@ SendResult CEmulatorServer::Inject(const Frame& frame) {
 
 bool CEmulatorServer::Unplug() {
     return RunOnLoop([this] {
-        if (m_listenFd < 0) return false;
+        if (!m_transport->IsPlugged()) return false;
         DoUnplug();
         return true;
     });
@@ -410,8 +329,12 @@ bool CEmulatorServer::Unplug() {
 
 bool CEmulatorServer::Plug() {
     return RunOnLoop([this] {
-        if (m_listenFd >= 0 || !CreateListener()) return false;
-        m_trace.Event("plug", m_socketPath);
+        if (m_transport->IsPlugged() || !m_transport->Plug()) return false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_plugged = true;
+        }
+        m_trace.Event("plug", m_address);
         return true;
     });
 }

@@ -6,17 +6,21 @@
 #include <functional>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "CardModel.h"
+#include "CardTransport.h"
 #include "EmulatorTrace.h"
 
-// The virtual card behind a virtual HID device: a listening SOCK_SEQPACKET socket whose file
-// appearing is an arrival and disappearing a removal. One thread owns every descriptor and
-// waits in poll(); other threads post work to it and wake it through an eventfd.
+// The virtual card behind a device a host can open: a virtual HID socket (Start with a
+// folder) or a kernel HID device (Start with a CUhidTransport). The server runs the card
+// model, reply delays, level frames and faults; the transport only moves reports. One thread
+// owns the transport and waits in poll(); other threads post work to it and wake it through
+// an eventfd.
 namespace lw52::emu {
 
 enum class SendResult {
@@ -25,7 +29,7 @@ enum class SendResult {
     kInvalid,   // rejected before anything changed
 };
 
-class CEmulatorServer {
+class CEmulatorServer : private ICardTransportEvents {
   public:
     explicit CEmulatorServer(const CardConfig& config = {});
     ~CEmulatorServer();
@@ -36,11 +40,15 @@ class CEmulatorServer {
     // it, then serves on its own thread. False (nothing started) when the name is bad, the
     // path too long, another live card holds it, or the socket cannot be made.
     bool Start(const std::string& dir, const std::string& instance);
-    // Ends the thread, closes the host's connection and removes the socket file.
+    // Plugs the transport in and serves it on its own thread. False (nothing started) when it
+    // cannot be plugged in.
+    bool Start(std::unique_ptr<ICardTransport> transport);
+    // Ends the thread, disconnects the host and removes the device.
     void Stop();
     bool OpenTrace(const std::string& path);  // JSON lines; may be called before Start
 
-    std::string SocketPath() const { return m_socketPath; }  // set by Start
+    std::string SocketPath() const { return m_socketPath; }  // set by Start with a folder
+    std::string Address() const { return m_address; }        // the transport's, set by Start
     CCardModel& Model() { return m_model; }
 
     // Level frames at hz per second while a host is connected; 0 stops them.
@@ -50,8 +58,8 @@ class CEmulatorServer {
     SendResult TurnKnobs(const std::vector<ParamEntry>& entries);
     SendResult Inject(const Frame& frame);
 
-    // Both return once done: after Unplug the host's connection is closed and the file gone.
-    // False when already in that state, not started, or (Plug) the socket cannot be made.
+    // Both return once done: after Unplug the host's connection is closed and the device gone.
+    // False when already in that state, not started, or (Plug) the device cannot be made.
     bool Unplug();
     bool Plug();
     bool IsPlugged() const;
@@ -65,28 +73,28 @@ class CEmulatorServer {
     void Loop();
     bool RunOnLoop(std::function<bool()> work);
     void Wake();
+    bool HostConnected() const { return m_transport && m_transport->HasHost(); }  // loop
     int PollTimeoutMs(Clock::time_point now);
-    bool CreateListener();
-    void RemoveListener();
-    void AcceptClient();
-    void ReadClient();
-    void DropClient(const char* event);
     void DoUnplug();
     void FlushDue(Clock::time_point now);
     void TickLevels(Clock::time_point now);
     SendResult QueueFrame(Frame frame, Clock::time_point due);
 
+    void OnHostConnected() override;
+    void OnHostDisconnected() override;
+    void OnHostRejected() override;
+    void OnHostReport(const uint8_t* report, size_t size) override;
+    void OnTransportEvent(const char* name, const std::string& detail) override;
+
     CCardModel m_model;
     CEmulatorTrace m_trace;
-    std::string m_dir;
     std::string m_socketPath;  // written by Start before the thread exists
+    std::string m_address;     // likewise
     std::thread m_thread;
     const int m_wakeFd;  // eventfd, lives as long as the server
 
     // Owned by the loop thread (and Start/Stop when it is not running).
-    int m_listenFd = -1;
-    int m_clientFd = -1;
-    bool m_clientWantsWrite = false;  // the socket buffer was full: wait for POLLOUT
+    std::unique_ptr<ICardTransport> m_transport;
     int m_levelsStep = 0;
 
     mutable std::mutex m_mutex;  // guards everything below

@@ -1,4 +1,5 @@
-// lw52-emulator: a virtual LW52 card on a virtual HID device, driven from stdin.
+// lw52-emulator: a virtual LW52 card on a virtual HID device (or, with --uhid, a kernel HID
+// device), driven from stdin.
 
 #include <poll.h>
 #include <signal.h>
@@ -6,12 +7,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ConsoleCommands.h"
 #include "EmulatorOptions.h"
 #include "EmulatorServer.h"
+#include "UhidTransport.h"
 #include "VirtualHid.h"
 
 using namespace lw52::emu;
@@ -92,12 +95,26 @@ int main(int argc, char** argv) {
     }
     ApplyFaults(server.Model(), options.faults);
     server.SetLevelsRate(options.levelsHz);
-    const std::string dir = options.dir.empty() ? vhid::VirtualDeviceDir() : options.dir;
-    if (!server.Start(dir, options.instance)) {
-        fprintf(stderr, "lw52-emulator: cannot create the virtual device in %s\n", dir.c_str());
-        return 1;
+    if (options.uhid) {
+        auto uhid =
+            std::make_unique<CUhidTransport>(options.uhidPath, options.card, options.instance);
+        if (!uhid->Open(error)) {
+            fprintf(stderr, "lw52-emulator: no /dev/uhid: %s\n", error.c_str());
+            return 1;
+        }
+        if (!server.Start(std::move(uhid))) {
+            fprintf(stderr, "lw52-emulator: cannot create the device through %s\n",
+                    options.uhidPath.c_str());
+            return 1;
+        }
+    } else {
+        const std::string dir = options.dir.empty() ? vhid::VirtualDeviceDir() : options.dir;
+        if (!server.Start(dir, options.instance)) {
+            fprintf(stderr, "lw52-emulator: cannot create the virtual device in %s\n", dir.c_str());
+            return 1;
+        }
     }
-    printf("lw52-emulator: listening on %s\n", server.SocketPath().c_str());
+    printf("lw52-emulator: listening on %s\n", server.Address().c_str());
     fflush(stdout);
 
     RunConsole(server, signalFd);
