@@ -80,9 +80,12 @@ bool CSocketTransport::Plug() {
     return true;
 }
 
+// The host's connection ends before the file goes, as a kernel device's open files are
+// flagged before its removal is announced: a host that hears of the removal finds its
+// connection already ended.
 void CSocketTransport::Unplug() {
-    RemoveListener();
     if (m_hostFd >= 0) DropHost();
+    RemoveListener();
 }
 
 void CSocketTransport::RemoveListener() {

@@ -84,6 +84,10 @@ void CDeviceSession::OnDevicePnp(bool removed, const std::string& devicePath) {
         if (!manager->GetDevice() ||
             !text::EqualsIgnoreCaseAscii(devicePath, m_builder.CurrentPath()))
             return;
+        // Device names are reused (/dev/hidraw0 again after a quick replug): a removal that
+        // arrives while the attached card's connection is still live was an earlier device
+        // of that name. The card's own removal shows as a hang-up first.
+        if (manager->IsConnected()) return;
         LetGo(notify);
         return;
     }

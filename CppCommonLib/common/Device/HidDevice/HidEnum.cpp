@@ -41,9 +41,9 @@ std::vector<std::string> MatchingHidrawNodes(uint16_t vendorId, uint16_t product
             if (!dev) continue;
             const char* node = udev_device_get_devnode(dev);
             uint16_t vid = 0, pid = 0;
-            // A node we may not open is skipped, as the open in the enumeration would fail.
-            if (node && ReadHidId(dev, vid, pid) && vid == vendorId && pid == productId &&
-                access(node, R_OK | W_OK) == 0)
+            // Listed even when this user may not open it: the open then says why ("Permission
+            // denied"), where skipping it would claim there is no card at all.
+            if (node && ReadHidId(dev, vid, pid) && vid == vendorId && pid == productId)
                 found.emplace_back(node);
             udev_device_unref(dev);
         }

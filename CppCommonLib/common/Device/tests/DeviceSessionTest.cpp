@@ -128,20 +128,30 @@ TEST(DeviceSessionTest, RemovalsWhileACardIsAttached) {
     ASSERT_TRUE(card && other);
     struct Case {
         std::string path;
+        bool pulled;  // the card really went before the removal was heard of
         bool detached;
     } cases[] = {
-        {card->SocketPath(), true},
-        {Lower(card->SocketPath()), true},
-        {other->SocketPath(), false},
-        {"/dev/hidraw7", false},
+        {card->SocketPath(), true, true},
+        {Lower(card->SocketPath()), true, true},
+        // A removal of the card's name while its connection is live: an earlier device of
+        // that name (names are reused after a quick replug).
+        {card->SocketPath(), false, false},
+        {other->SocketPath(), false, false},
+        {"/dev/hidraw7", false, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
+        SCOPED_TRACE(c.path + (c.pulled ? " (pulled)" : ""));
         // The previous session's connection must be gone before the card takes a new one.
         ASSERT_TRUE(WaitUntil([&] { return !card->HasClient(); }));
+        if (!card->IsPlugged()) {
+            ASSERT_TRUE(card->Plug());
+        }
         RecordingSession s;
         s.session.OnDevicePnp(false, card->SocketPath());
         ASSERT_TRUE(s.AttachedTo(*card)) << s.session.LastError();
+        if (c.pulled) {
+            ASSERT_TRUE(card->Unplug());
+        }
         const uint64_t start = GetTickCountMs();
         s.session.OnDevicePnp(true, c.path);
         EXPECT_EQ(s.session.IsConnected(), !c.detached);
