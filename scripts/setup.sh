@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libqt6svg6 libgl-dev libxkbcommon-dev fonts-noto-cjk xvfb xauth
   libxcb1-dev libxcb-keysyms1-dev xdotool
+  qemu-system-x86
 )
 
 missing=()

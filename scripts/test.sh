@@ -16,6 +16,17 @@ echo "== build and test"
 bash scripts/build.sh "$root/build"
 ctest --test-dir "$root/build" -j "$jobs" --timeout 300 --no-tests=error
 
+echo "== the real device path: hidraw and udev in a small virtual machine"
+# Skips (77) only when qemu is missing; setup installs it.
+vm_rc=0
+bash scripts/vm-hid-test.sh "$root/build" || vm_rc=$?
+if [ "$vm_rc" -eq 77 ]; then
+  echo "vm-hid-test: skipped"
+elif [ "$vm_rc" -ne 0 ]; then
+  echo "vm-hid-test: failed ($vm_rc)" >&2
+  exit "$vm_rc"
+fi
+
 echo "== core tests under ASan+UBSan"
 bash scripts/build.sh "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DLW52_CORE_ONLY=ON \
   -DLW52_SANITIZE=address,undefined
