@@ -46,8 +46,12 @@ int CmdWatch(const CliContext& ctx) {
         Json::Value j;
         j["event"] = connected ? "connected" : "disconnected";
         j["path"] = card.Session().Builder().CurrentPath();
+        // A card that arrived but could not be opened (no access, busy) says why.
+        const std::string& why = card.Session().LastError();
+        if (!connected && !why.empty()) j["reason"] = why;
         Emit(ctx, j,
-             connected ? "connected " + card.Session().Builder().CurrentPath() : "disconnected");
+             connected ? "connected " + card.Session().Builder().CurrentPath()
+                       : "disconnected" + (why.empty() ? std::string() : ": " + why));
     });
     center.Subscribe(EventRecvData::kId, EventRecvData::kName, [&](EventArgs& e) {
         const FrameBytes& f = static_cast<EventRecvData&>(e).frame;
