@@ -24,7 +24,7 @@ class CSocketTransport : public ICardTransport {
     std::string Address() const override { return m_path; }
     // False also when another live card holds the name; a stale file is replaced.
     bool Plug() override;
-    void Unplug() override;  // the file goes first: a host that sees its end finds it gone
+    void Unplug() override;  // the host's connection ends first, then the file goes
     bool IsPlugged() const override { return m_listenFd >= 0; }
     bool HasHost() const override { return m_hostFd >= 0; }
     bool WantsWrite() const override { return m_wantsWrite; }

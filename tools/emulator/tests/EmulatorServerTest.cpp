@@ -5,10 +5,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "EmulatorServer.h"
 #include "HidReportDescriptor.h"
@@ -203,6 +205,11 @@ TEST_F(EmulatorServerTest, UnplugRemovesTheFileAndClosesTheHostPlugBringsItBack)
     const auto gone = again.Receive();
     ASSERT_TRUE(gone.has_value());
     EXPECT_TRUE(gone->empty());
+    // The host's connection ends first and the file goes right after, as a kernel device's
+    // open files are flagged before its node goes.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (Exists(server->SocketPath()) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     EXPECT_FALSE(Exists(server->SocketPath()));
 
     server->Stop();
