@@ -4,12 +4,6 @@
 #include <cstdint>
 #include <string>
 
-// Largest download each kind of file may be: a server that sends more is cut off at once.
-namespace download_limit {
-constexpr uint64_t kSoundClip = uint64_t{64} << 20;
-constexpr uint64_t kFirmwarePackage = uint64_t{64} << 20;
-}  // namespace download_limit
-
 // The program's two network operations on the libcurl easy interface. Only http and https
 // are spoken (a URL with another scheme fails before anything is read). Blocking: call them
 // on worker threads. No shared state, so several workers may call them at once.

@@ -5,16 +5,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "EmulatorServer.h"
 #include "HidReportDescriptor.h"
 #include "TestFrames.h"
+#include "TestWait.h"
 #include "TickCount.h"
 
 using namespace lw52;
@@ -70,15 +69,6 @@ class RawHost {
 bool Exists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
-}
-
-template <typename Predicate>
-bool WaitFor(Predicate done, int timeoutMs = 5000) {
-    for (const uint64_t end = GetTickCountMs() + static_cast<uint64_t>(timeoutMs); !done();) {
-        if (GetTickCountMs() > end) return false;
-        SleepMs(2);
-    }
-    return true;
 }
 
 class EmulatorServerTest : public ::testing::Test {
@@ -207,10 +197,7 @@ TEST_F(EmulatorServerTest, UnplugRemovesTheFileAndClosesTheHostPlugBringsItBack)
     EXPECT_TRUE(gone->empty());
     // The host's connection ends first and the file goes right after, as a kernel device's
     // open files are flagged before its node goes.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (Exists(server->SocketPath()) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_FALSE(Exists(server->SocketPath()));
+    EXPECT_TRUE(WaitFor([&] { return !Exists(server->SocketPath()); }));
 
     server->Stop();
     std::ifstream trace(dir + "/trace.jsonl");

@@ -17,6 +17,7 @@
 #include "EmulatorServer.h"
 #include "HidReportDescriptor.h"
 #include "TestFrames.h"
+#include "TestWait.h"
 #include "TickCount.h"
 #include "UhidTransport.h"
 
@@ -138,15 +139,6 @@ void ExpectCreate(const Event& event, uint16_t product, int n, const std::string
     EXPECT_EQ(uint32_t{create.product}, product);
     const std::vector<uint8_t> descriptor(create.rd_data, create.rd_data + create.rd_size);
     EXPECT_EQ(descriptor, MakeVendorReportDescriptor(n, n)) << "no report ids, n bytes each way";
-}
-
-template <typename Predicate>
-bool WaitFor(Predicate done, int timeoutMs = 5000) {
-    for (const uint64_t end = GetTickCountMs() + static_cast<uint64_t>(timeoutMs); !done();) {
-        if (GetTickCountMs() > end) return false;
-        SleepMs(2);
-    }
-    return true;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -5,10 +5,10 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 #include <vector>
 
 #include "BoundedWriter.h"
+#include "VirtualCardBench.h"
 
 namespace {
 
@@ -53,13 +53,7 @@ TEST(BoundedWriterTest, AStalledWriteReturnsInTimeAndTheNextOnesFailUntilItEnds)
     const size_t drained = pipe.Drain();
     EXPECT_GE(drained, report.size() * static_cast<size_t>(accepted + 1));
     // Until the stuck report has landed the writer still refuses at once: try until then.
-    bool wrote = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!wrote && std::chrono::steady_clock::now() < deadline) {
-        wrote = writer.Write(report.data(), report.size(), 100);
-        if (!wrote) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_TRUE(wrote);
+    EXPECT_TRUE(WaitUntil([&] { return writer.Write(report.data(), report.size(), 100); }));
 }
 
 TEST(BoundedWriterTest, ADestroyedWriterLeavesAStuckWriteBehindSafely) {
