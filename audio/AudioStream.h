@@ -1,4 +1,5 @@
 #pragma once
+// lead removes this line).
 
 #include <cstddef>
 #include <cstdint>
@@ -58,7 +59,9 @@ class IAudioStream {
   public:
     // Player: (2, 1) then (3, 1); recorder: (1, 100). Unknown ids are accepted and ignored.
     virtual int SetOption(int id, int value) = 0;
-    // The text of the last failure, or null when nothing failed.
+    // The text of the last failure, or null when nothing failed. Open, OpenMemory and Start
+    // clear it; a playback that ends on an error (the server went away) sets it. The pointer
+    // stays valid until the next call on this object.
     virtual const char* GetLastErrorText() = 0;
 
     virtual int GetOutputDeviceCount() = 0;
@@ -70,21 +73,29 @@ class IAudioStream {
     virtual int SelectInputDevice(int index) = 0;
 
     // A file path to play, or kLineInputUrl to record. timeoutMs bounds the wait for the sound
-    // server.
+    // server. Whatever plays or records is stopped first, also when this Open fails.
     virtual int Open(const std::string& url, int timeoutMs) = 0;
     // Plays bytes (copied) of the given format; the first two arguments are 1 and 0.
     virtual int OpenMemory(int a, int b, const void* bytes, size_t size, int format) = 0;
     virtual int GetMediaInfo(MediaInfo& info) = 0;
+    // bytes: the position's offset in the decoded PCM (bytesPerSecond per second).
     virtual int GetStatus(Status& status) = 0;
+    // Plays the open clip from its position: the start, or where Seek put it. After the end or
+    // Stop the clip stays open and Start plays it again from the start.
     virtual int Start() = 0;
-    // Seek(2, &seconds, 1): to that many seconds from the start.
+    // Seek(2, &seconds, 1): to that many seconds from the start (playing or not).
     virtual int Seek(int mode, const double* seconds, int flags) = 0;
+    // Stops and drops what the server still holds; tells no end.
     virtual int Stop() = 0;
-    // Per channel, 0..100 (linear gain = value / 100).
+    // Per channel, 0..100 (linear gain = value / 100). Kept for later clips; while playing it
+    // is heard within the server's buffer (~100 ms).
     virtual int SetVolume(int left, int right) = 0;
     virtual int GetState(State& state) = 0;
     // 0..100 from the peaks of the last ~50 ms of each channel.
     virtual int GetLevels(int& left, int& right) = 0;
+    // kNotifyPlaybackEnded comes once per clip that played to its end or ended on an error
+    // (the text says which), on a thread of the object's own with no lock held: the callback
+    // may call this object, Release included. Not after Stop or a later Open.
     virtual int SetNotify(NotifyCallback callback, uint32_t codes, void* context) = 0;
     // Writes the capture to path as MP3.
     virtual int RecordToFile(const std::string& path, int a, int b) = 0;
