@@ -58,12 +58,25 @@ ParamPairs pairs;
 }
 ;
 LW52_DECLARE_EVENT(EventCloudSoundFileReady, 10030003, "on_cloud_sound_ready")
+CThreadObject* worker = nullptr;  // the receiver stops and lets go of it
+int32_t cloudId = 0;
+int32_t padId = 0;
+std::string localPath;  // UTF-8
+std::u16string name;    // the clip's name
+int32_t followUp = 0;   // 0 play, 1 add to favourites, 2 send to the card
+int32_t success = 0;
+std::string error;  // UTF-8
 }
 ;
 LW52_DECLARE_EVENT(EventPlaybackMsg, 10030004, "on_event_playback_msg")
+const void* context = nullptr;  // identifies the owner of the player that notified
+uint32_t code = 0;              // 0x10000: playback ended
 }
 ;
 LW52_DECLARE_EVENT(EventThreadCloudSoundFinishEvent, 10030005, "on_cloud_sound_finish")
+CThreadObject* worker = nullptr;  // the receiver stops and lets go of it
+int32_t success = 0;              // of the category list
+std::string error;                // UTF-8
 }
 ;
 // The list is shared, not copied: its record type belongs to the workspace, which this
@@ -94,9 +107,12 @@ LW52_DECLARE_EVENT(EventDecoderFinsh, 10030011, "on_event_decoder_staus")
 }
 ;
 LW52_DECLARE_EVENT(EventVolumeChange, 10030012, "on_event_volumechange")
+int32_t volume = 0;  // 0..100
 }
 ;
 LW52_DECLARE_EVENT(EventDoSendData, 10030013, "on_event_dosenddata")
+std::string path;          // a file path (UTF-8) or, with the resource flag, a clip's resource name
+int32_t resourceFlag = 0;  // 1: path names a built-in clip
 }
 ;
 LW52_DECLARE_EVENT(EventClearPresetBtnStatu, 10030014, "on_event_dosenddata")

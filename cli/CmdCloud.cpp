@@ -165,5 +165,8 @@ int CmdCloud(const CliContext& ctx) {
     const std::string sub = ctx.args.empty() ? std::string() : ctx.args[0];
     if (sub == "ping") return ctx.args.size() == 1 ? CmdPing(ctx) : UsageError("usage: cloud ping");
     if (sub == "effects") return CmdEffects(ctx);
-    return UsageError("usage: cloud ping | cloud effects [--download NAME] [--apply NAME]");
+    if (sub == "sounds") return CmdCloudSounds(ctx);
+    return UsageError(
+        "usage: cloud ping | cloud effects [--download NAME] [--apply NAME] | cloud sounds "
+        "[--download ID]");
 }

@@ -19,3 +19,7 @@ int CmdWatch(const CliContext& ctx);
 int CmdEqResponse(const CliContext& ctx);
 int CmdLibrary(const CliContext& ctx);
 int CmdCloud(const CliContext& ctx);
+int CmdCloudSounds(const CliContext& ctx);
+int CmdSounds(const CliContext& ctx);
+int CmdAudio(const CliContext& ctx);
+int CmdPlay(const CliContext& ctx);

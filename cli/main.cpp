@@ -49,6 +49,19 @@ const char* kUsage =
     "  cloud effects [--download NAME] [--apply NAME]\n"
     "                       the cloud effects; download one (as the panel does) or download\n"
     "                       it when needed and apply it to the card\n"
+    "  cloud sounds [--download ID]\n"
+    "                       the cloud's sound categories and clips; download one clip into\n"
+    "                       CloudSound and the downloaded pads\n"
+    "\n"
+    "sound pads and sound output (the sound server; the first device named LW52 is used):\n"
+    "  sounds list          every pad: id, tab, name, hotkey, kind (ids as the panel uses)\n"
+    "  sounds add FILE [--name NAME]\n"
+    "                       add a local clip to the local tab\n"
+    "  sounds favourite ID  add pad ID to the favourites\n"
+    "  audio devices        outputs and inputs with display names; * marks the ones used\n"
+    "  play FILE|PAD_ID [--volume V]\n"
+    "                       play a clip to its end (Ctrl+C stops); --verbose prints the\n"
+    "                       position and level once a second\n"
     "\n"
     "options:\n"
     "  --json               machine-readable output\n"
@@ -118,6 +131,9 @@ int main(int argc, char** argv) {
         {"eq-response", CmdEqResponse},
         {"library", CmdLibrary},
         {"cloud", CmdCloud},
+        {"sounds", CmdSounds},
+        {"audio", CmdAudio},
+        {"play", CmdPlay},
     };
     const auto it = commands.find(command);
     const int rc =

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: installs what is needed, builds, and runs the panel. A real card on the USB
-# bus is used when one is plugged in; otherwise a virtual card (lw52-emulator) stands in and
-# is stopped when the panel exits. Without a display the panel runs under Xvfb and a
-# screenshot of it is written to build/panel.png.
+# bus is used when one is plugged in; otherwise a virtual card (lw52-emulator) stands in,
+# with its sound device on the sound server, and is stopped when the panel exits. Without a
+# sound server a private PulseAudio daemon serves the session. Without a display the panel
+# runs under Xvfb and a screenshot of it is written to build/panel.png.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -19,9 +20,11 @@ bin="$root/build/bin"
 
 emulator_pid=""
 cloud_pid=""
+pulse_pid=""
 work="$(mktemp -d /tmp/lw52-run-XXXXXX)"
 cleanup() {
-  for pid in $emulator_pid $cloud_pid; do
+  # In this order: the emulator removes its sound device from the sound server on exit.
+  for pid in $emulator_pid $cloud_pid $pulse_pid; do
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
@@ -29,15 +32,50 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
+# The sound server: the user's own when one answers. Otherwise (a bare machine, a container)
+# a private PulseAudio daemon for this run only, everything of it under $work: the user's
+# own sound configuration is neither read nor changed.
+sound_server=""
+if command -v pactl >/dev/null 2>&1 && pactl info >/dev/null 2>&1; then
+  sound_server="yes"
+elif command -v pulseaudio >/dev/null 2>&1; then
+  pulse_dir="$work/pulse"
+  mkdir -m 700 "$pulse_dir"
+  printf 'load-module module-native-protocol-unix auth-anonymous=1 socket=%s/native\n' \
+    "$pulse_dir" >"$pulse_dir/session.pa"
+  HOME="$pulse_dir" XDG_RUNTIME_DIR="$pulse_dir" XDG_CONFIG_HOME="$pulse_dir/config" \
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-level=error \
+    -F "$pulse_dir/session.pa" </dev/null >"$work/pulse.out" 2>&1 &
+  pulse_pid=$!
+  for _ in $(seq 1 100); do
+    [ -S "$pulse_dir/native" ] && break
+    kill -0 "$pulse_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -S "$pulse_dir/native" ]; then
+    export PULSE_SERVER="unix:$pulse_dir/native"
+    sound_server="yes"
+    echo "no sound server: a private PulseAudio daemon serves this run"
+  else
+    echo "no sound server, and a private one did not start: no sound ($(head -n 1 "$work/pulse.out"))"
+  fi
+else
+  echo "no sound server and no pulseaudio: no sound"
+fi
+
 if "$bin/lw52ctl" devices | grep -q '^/dev/hidraw'; then
   echo "using the card on the USB bus"
 else
   export LW52_VHID_DIR="$work/vhid"
+  # Its sound device (output looped back to the line in) stands in for the card's as well.
+  audio=()
+  if [ -n "$sound_server" ]; then audio=(--audio); fi
   "$bin/lw52-emulator" --dir "$LW52_VHID_DIR" --levels 10 --trace "$work/trace.jsonl" \
-    </dev/null >"$work/emulator.out" 2>&1 &
+    "${audio[@]}" </dev/null >"$work/emulator.out" 2>&1 &
   emulator_pid=$!
   for _ in $(seq 1 100); do
     grep -q "listening on" "$work/emulator.out" 2>/dev/null && break
+    kill -0 "$emulator_pid" 2>/dev/null || break
     sleep 0.1
   done
   echo "no card on the bus: a virtual card stands in ($(head -n 1 "$work/emulator.out"))"

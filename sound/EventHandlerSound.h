@@ -1,15 +1,155 @@
 #pragma once
 
-#include "PageHost.h"
+#include <QPoint>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
-// CEventHandlerSound drives the sound-pad page of the main window. It is offered every control
-// event and window message before the window handles them itself.
+#include "AudioStream.h"
+#include "AudioStreamPair.h"
+#include "PageHost.h"
+#include "SoundEntry.h"
+
+class CCloudSoundListDownloader;
+class CNotifyGate;
+class CThreadObject;
+class EventArgs;
+class INotifyCenter;
+class EventCloudSoundFileReady;
+class QAbstractButton;
+class QLabel;
+class QTabWidget;
+class QWidget;
+class QvProgress;
+class SInputHotKeyDlg;
+
+// The sound-pad page ("特效"): the pad grids (favourites, local, downloaded, up to seven cloud
+// categories), the player strip, the pad menu and the favourites' hotkeys. Clips play through
+// the audio component on the card's output when one is attached. UI thread only; the
+// player's end-of-clip notice and the cloud workers reach it as events.
 class CEventHandlerSound : public IPageHandler {
   public:
-    void Init(IPageHost* host) override { m_host = host; }
+    static constexpr int kTimerProgress = 1004;
+    static constexpr int kTimerCloudRetry = 1006;
+    static constexpr uint32_t kProgressIntervalMs = 200;
+    static constexpr int kTipMs = 2000;
+
+    // Test seams, each null for the real dialog: the file the "+" pad adds, the name the
+    // rename dialog returns (nullopt: cancelled), and a hook once the hotkey dialog is up.
+    std::function<QString()> askClipFile;
+    std::function<std::optional<QString>(const QString& offered)> askClipName;
+    std::function<void(SInputHotKeyDlg&)> onHotkeyDialogOpen;
+    // Chooses from the pad menu's items instead of a person (0: nothing chosen).
+    std::function<int(const std::vector<int>& items)> chooseMenuItem;
+    // What the "载入设备" items asked for last (path or resource name, resource flag): the
+    // upload window that takes it arrives with the card-slot upload.
+    std::function<void(const std::string& path, int resourceFlag, int slot)> onSendRequest;
+
+    CEventHandlerSound();
+    ~CEventHandlerSound() override;
+
+    void Init(IPageHost* host) override;
     bool OnControlEvent(const ControlEvent& event) override;
     bool OnWindowMessage(const WindowMessage& message) override;
 
+    // The page's operations (clicks, hotkeys, menu commands and tests reach them).
+    void PlayPad(int id);
+    void Stop();
+    void OnCloudPadClick(int id);
+    void OpenPadMenu(int id, const QPoint& globalPos);
+    void OnMenuCommand(int id);
+    // The pad menu's items for a pad: 1006 (with 110..112) first, then the pad's own; empty
+    // when it opens none.
+    std::vector<int> PadMenuItems(int id) const;
+    void AddLocalClip();
+    void OpenVolumePopup();
+    void SetPadVolume(int volume);
+    void RebuildFavourites();
+    void RebuildLocal();
+    void RebuildDownloaded();
+    void BuildCloudTabs();
+    void StartCloudList();
+
+    int CurrentPadId() const { return m_curPadId; }
+    int MenuPadId() const { return m_menuPadId; }
+    int SendSlot() const { return m_sendSlot; }
+    const SoundEntry& CurrentEntry() const { return m_curEntry; }
+    AudioStreamPair& Streams() { return m_streams; }
+    bool CloudListRunning() const { return m_cloudWorker != nullptr; }
+    size_t RunningDownloads() const { return m_downloads.size(); }
+    QWidget* Grid(const QString& name) const;
+
   private:
+    struct Download;
+
+    void Subscribe();
+    void OnTimer(int id);
+    void OnProgressTimer();
+    void StartProgress();
+    void ResetProgressDisplay();
+    void OnPlaybackMsg(EventArgs& event);
+    void OnVolumeChange(EventArgs& event);
+    void OnDoSendData(EventArgs& event);
+    void OnDeviceChanged();
+    void OnCloudListFinished(EventArgs& event);
+    void OnCloudFileReady(EventArgs& event);
+    void OnHotkeyToggle(bool on);
+    void OnTabChanged(int index);
+    bool OnHotkey(int id);
+    void OnRetryTimer();
+    void StopCloudList();
+
+    // Grids.
+    void BuildGrid(QWidget* grid, const std::vector<SoundEntry>& entries, int baseId,
+                   bool favourites, bool addPad);
+    QWidget* MakePad(QWidget* parent, int id, const SoundEntry& entry, bool favourite);
+    void SelectSavedTab(bool cloudTabsReady);
+
+    // Menu commands.
+    void SendToSlot(int slot);
+    void AddToFavourites();
+    void EditFavouriteHotkey();
+    void DeleteFavouriteHotkey();
+    void DeleteLocalPad();
+    void RenameLocalPad();
+    // A cloud pad's downloaded entry; starts the download with followUp when there is none.
+    std::optional<SoundEntry> DownloadedOrFetch(int id, int followUp);
+    void StartDownload(size_t category, size_t index, int padId, int followUp);
+    void FinishDownload(CThreadObject* worker);
+    void StopDownloads();
+    void FollowUpDownload(const EventCloudSoundFileReady& event, const SoundEntry& entry);
+
+    bool PlayEntry(const SoundEntry& entry);
+    void ShowTipAtPad(int id, const QString& text, int ms = kTipMs);
+    QString SettingsPath() const;
+    bool CardConnected() const;
+
     IPageHost* m_host = nullptr;
+    INotifyCenter* m_center = nullptr;  // where the page subscribed
+    bool m_initialised = false;
+    AudioStreamPair m_streams;
+    int m_curPadId = 0;
+    int m_menuPadId = 0;
+    int m_lastRightClickId = 0;
+    SoundEntry m_curEntry{};
+    int m_sendSlot = 1;
+    audio::MediaInfo m_media{};
+    bool m_uploadWindowOpen = false;
+    int m_savedTab = 0;
+    bool m_buildingTabs = false;  // tab changes made by the page are not the user's choice
+
+    QAbstractButton* m_hotkeySwitch = nullptr;
+    QvProgress* m_progress = nullptr;
+    QLabel* m_playTime = nullptr;
+    QAbstractButton* m_volumeButton = nullptr;
+    QTabWidget* m_tabs = nullptr;
+
+    std::vector<int> m_subscriptions;
+    // Workers post through the gate; it closes when the page goes, so a worker that
+    // outlives the page reaches nothing.
+    std::shared_ptr<CNotifyGate> m_gate;
+    std::shared_ptr<CCloudSoundListDownloader> m_cloudWorker;
+    std::vector<std::shared_ptr<Download>> m_downloads;
 };

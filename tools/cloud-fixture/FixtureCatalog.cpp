@@ -24,9 +24,10 @@ std::vector<fs::path> SortedEntries(const fs::path& dir, bool wantDirectories,
     return out;
 }
 
-std::map<std::string, std::string> DisplayNames(const fs::path& categoryDir) {
+// "file=value" lines of a category folder's text file.
+std::map<std::string, std::string> FileMap(const fs::path& categoryDir, const char* fileName) {
     std::map<std::string, std::string> names;
-    std::ifstream in(categoryDir / "names.txt");
+    std::ifstream in(categoryDir / fileName);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -34,6 +35,10 @@ std::map<std::string, std::string> DisplayNames(const fs::path& categoryDir) {
         if (eq != std::string::npos && eq > 0) names[line.substr(0, eq)] = line.substr(eq + 1);
     }
     return names;
+}
+
+std::map<std::string, std::string> DisplayNames(const fs::path& categoryDir) {
+    return FileMap(categoryDir, "names.txt");
 }
 
 std::string DisplayName(const std::map<std::string, std::string>& names, const fs::path& file) {
@@ -103,12 +108,21 @@ Json::Value FixtureCatalog::SoundsOfCategory(int categoryId) const {
     if (categoryId < 1 || static_cast<size_t>(categoryId) > categories.size()) return list;
     const fs::path& category = categories[static_cast<size_t>(categoryId - 1)];
     const auto names = DisplayNames(category);
+    const auto urls = FileMap(category, "urls.txt");
     int position = 0;
     for (const fs::path& file : SortedEntries(category, false, ".mp3")) {
         Json::Value record;
         record["id"] = categoryId * 1000 + ++position;
         record["name"] = DisplayName(names, file);
-        record["url"] = FileUrl(file);
+        std::string url = FileUrl(file);
+        const auto custom = urls.find(file.filename().string());
+        if (custom != urls.end()) {
+            std::string text = custom->second;
+            const size_t at = text.find("{url}");
+            if (at != std::string::npos) text.replace(at, 5, url);
+            url = text;
+        }
+        record["url"] = url;
         list.append(record);
     }
     return list;

@@ -10,8 +10,10 @@
 //   effects/<category>/*.dteff   the effect list
 //   sounds/<category>/*.mp3      sound categories and their clips
 //   firmware/upgrade.json        the "data" of the upgrade answer
-// A category folder may hold "names.txt" with "file=display name" lines; otherwise a file's
-// display name is its stem. File URLs are absolute: <base>/files/<path in the folder>.
+// A category folder may hold "names.txt" with "file=display name" lines (otherwise a file's
+// display name is its stem) and "urls.txt" with "file=URL" lines that give a clip another URL
+// ("{url}" in it stands for the file's own URL), as a broken or hostile service would. File
+// URLs are absolute: <base>/files/<path in the folder>.
 class FixtureCatalog {
   public:
     FixtureCatalog(std::filesystem::path root, std::string baseUrl);

@@ -29,6 +29,7 @@ const struct {
     {"truncate", FixtureServer::Fault::Truncate},
     {"flood", FixtureServer::Fault::Flood},
     {"hugelength", FixtureServer::Fault::HugeLength},
+    {"clipfail", FixtureServer::Fault::ClipFail},
 };
 // The flood fault stops by itself after this much, should a client never hang up.
 constexpr size_t kFloodLimitBytes = size_t{1} << 30;
@@ -53,7 +54,8 @@ FixtureServer::FixtureServer(std::filesystem::path root, int slowMs, bool verbos
     : root_(std::move(root)), slowMs_(slowMs), verbose_(verbose) {}
 
 const char* FixtureServer::FaultNames() {
-    return "status404 status500 slow oversize badjson notok truncate flood hugelength clear";
+    return "status404 status500 slow oversize badjson notok truncate flood hugelength clipfail "
+           "clear";
 }
 
 bool FixtureServer::SetFault(const std::string& name) {
@@ -196,6 +198,8 @@ void FixtureServer::Route() {
     server_.Post("/tuning/api/live/findByCategory.json",
                  withFaults([this](const httplib::Request& req, httplib::Response& res) {
                      if (!CheckForm(req, res)) return;
+                     if (ActiveFault() == Fault::ClipFail)
+                         return Refuse(res, 500, "server error (fault clipfail)");
                      static const std::regex kBody("categoryId=(-?[0-9]{1,9})");
                      std::smatch m;
                      if (!std::regex_match(req.body, m, kBody))

@@ -25,8 +25,9 @@ class FixtureServer {
         BadJson,
         NotOk,
         Truncate,
-        Flood,      // files: an endless body without a length (stops at 1 GiB or on hang-up)
-        HugeLength  // files: a length of 4 GiB announced, then the file's real bytes
+        Flood,       // files: an endless body without a length (stops at 1 GiB or on hang-up)
+        HugeLength,  // files: a length of 4 GiB announced, then the file's real bytes
+        ClipFail     // the clips of a sound category: status 500 (the category list works)
     };
 
     // slowMs: how long the "slow" fault holds a reply (past the clients' timeouts).

@@ -37,6 +37,9 @@ const char* EmulatorUsage() {
            "  --uhid              a kernel HID device (a hidraw node) through /dev/uhid instead\n"
            "                      of the socket; --dir is then unused\n"
            "  --uhid-path PATH    the uhid device file (default /dev/uhid); implies --uhid\n"
+           "  --audio             also the card's sound device on the sound server (PulseAudio\n"
+           "                      or PipeWire): output lw52_virtual_card, looped back to the line\n"
+           "                      input lw52_virtual_card_line; removed on exit\n"
            "  --help              this text\n"
            "stdin commands: knob ID VALUE [ID VALUE...] | levels MIC ACC | rate HZ | unplug |\n"
            "  plug | dump SLOT FILE | state | fault delay MS|drop K|checksum K|flag K|\n"
@@ -65,6 +68,10 @@ bool ParseEmulatorOptions(const std::vector<std::string>& args, EmulatorOptions&
         }
         if (option == "--uhid") {
             out.uhid = true;
+            continue;
+        }
+        if (option == "--audio") {
+            out.audio = true;
             continue;
         }
         if (!IsValuedOption(option)) {

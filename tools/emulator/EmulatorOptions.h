@@ -17,6 +17,7 @@ struct EmulatorOptions {
     std::string tracePath;
     bool uhid = false;  // a kernel HID device through uhidPath instead of the socket
     std::string uhidPath = "/dev/uhid";
+    bool audio = false;  // the card's sound device on the sound server as well
     bool help = false;
 };
 

@@ -1,5 +1,5 @@
 // lw52-emulator: a virtual LW52 card on a virtual HID device (or, with --uhid, a kernel HID
-// device), driven from stdin.
+// device), driven from stdin; with --audio also a sound device on the sound server.
 
 #include <poll.h>
 #include <signal.h>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CardAudio.h"
 #include "ConsoleCommands.h"
 #include "EmulatorOptions.h"
 #include "EmulatorServer.h"
@@ -80,11 +81,24 @@ int main(int argc, char** argv) {
     sigemptyset(&quitSignals);
     sigaddset(&quitSignals, SIGINT);
     sigaddset(&quitSignals, SIGTERM);
+    // A closed terminal ends the emulator the same way, so --audio's devices go too; unless
+    // hangups are ignored (nohup), which a blocked signal would otherwise override.
+    struct sigaction hangup {};
+    if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN)
+        sigaddset(&quitSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
     const int signalFd = signalfd(-1, &quitSignals, SFD_CLOEXEC);
     if (signalFd < 0) {
         perror("lw52-emulator: signalfd");
+        return 1;
+    }
+
+    // Before the card appears, so a host that sees the card finds its sound device as well;
+    // removed on every way out below (the destructor) and after the console ends.
+    CCardAudio audio;
+    if (options.audio && !audio.Open(error)) {
+        fprintf(stderr, "lw52-emulator: --audio: %s\n", error.c_str());
         return 1;
     }
 
@@ -115,10 +129,14 @@ int main(int argc, char** argv) {
         }
     }
     printf("lw52-emulator: listening on %s\n", server.Address().c_str());
+    if (options.audio)
+        printf("lw52-emulator: sound output %s, line in %s\n", CCardAudio::kSinkName,
+               CCardAudio::kSourceName);
     fflush(stdout);
 
     RunConsole(server, signalFd);
     server.Stop();
+    audio.Close();
     close(signalFd);
     return 0;
 }
