@@ -114,6 +114,8 @@ class CEventHandlerSound : public IPageHandler {
     void DeleteFavouriteHotkey();
     void DeleteLocalPad();
     void RenameLocalPad();
+    // The clip-name dialog: the name after OK, nullopt when cancelled.
+    std::optional<QString> AskClipName(const QString& offered);
     // A cloud pad's downloaded entry; starts the download with followUp when there is none.
     std::optional<SoundEntry> DownloadedOrFetch(int id, int followUp);
     void StartDownload(size_t category, size_t index, int padId, int followUp);

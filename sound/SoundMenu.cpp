@@ -214,18 +214,19 @@ void CEventHandlerSound::DeleteLocalPad() {
     if (config.RemoveFavouritesLike(entry)) RebuildFavourites();
 }
 
+std::optional<QString> CEventHandlerSound::AskClipName(const QString& offered) {
+    if (askClipName) return askClipName(offered);
+    CDlgEditFileName dialog(offered, m_host->Window());
+    if (dialog.exec() != 1) return std::nullopt;
+    return dialog.Name();
+}
+
 void CEventHandlerSound::RenameLocalPad() {
     HotkeyConfig& config = m_host->Hotkeys();
     const size_t index = static_cast<size_t>(m_menuPadId - pads::kLocalBase);
     if (index >= config.Locals().size()) return;
     const QString offered = QString::fromStdU16String(config.Locals()[index].Name());
-    std::optional<QString> name;
-    if (askClipName) {
-        name = askClipName(offered);
-    } else {
-        CDlgEditFileName dialog(offered, m_host->Window());
-        if (dialog.exec() == 1) name = dialog.Name();
-    }
+    const std::optional<QString> name = AskClipName(offered);
     if (!name) return;
     config.RenameLocal(index, name->left(CDlgEditFileName::kMaxNameLength).toStdU16String());
     RebuildLocal();
@@ -242,13 +243,7 @@ void CEventHandlerSound::AddLocalClip() {
     if (file.isEmpty()) return;
     const QString fileName = QFileInfo(file).fileName();
     const QString offered = fileName.left(std::max<qsizetype>(0, fileName.size() - 4));
-    std::optional<QString> name;
-    if (askClipName) {
-        name = askClipName(offered);
-    } else {
-        CDlgEditFileName dialog(offered, m_host->Window());
-        if (dialog.exec() == 1) name = dialog.Name();
-    }
+    const std::optional<QString> name = AskClipName(offered);
     if (!name) return;
     std::string reason;
     if (!m_host->Hotkeys().AddLocalFile(name->toStdU16String(), file.toStdString(), &reason)) {

@@ -44,7 +44,14 @@ bool CCardAudio::Open(std::string& error, int timeoutMs) {
         Close();
         return false;
     }
-    if (!UnloadLeftovers()) {
+    // Modules of these names that an earlier run left (killed before it could remove them).
+    const bool removed = RemoveModules([](const pa_module_info& module) {
+        return (strcmp(module.name, "module-remap-source") == 0 &&
+                HasArgument(module.argument, std::string("source_name=") + kSourceName)) ||
+               (strcmp(module.name, "module-null-sink") == 0 &&
+                HasArgument(module.argument, std::string("sink_name=") + kSinkName));
+    });
+    if (!removed) {
         error = "cannot remove the sound device an earlier run left behind: " + ServerError();
         Close();
         return false;
@@ -60,7 +67,7 @@ bool CCardAudio::Open(std::string& error, int timeoutMs) {
     }
     m_sourceModule = LoadModule("module-remap-source",
                                 std::string("source_name=") + kSourceName + " master=" + kSinkName +
-                                    ".monitor source_properties=" + "'device.description=\"" +
+                                    ".monitor source_properties='device.description=\"" +
                                     kSourceDescription + "\"'");
     if (m_sourceModule == PA_INVALID_INDEX) {
         error = "the sound server did not load module-remap-source: " + ServerError();
@@ -74,10 +81,12 @@ void CCardAudio::Close() {
     if (m_context) {
         // Bounded too: a server that stopped answering must not keep the emulator from exiting.
         m_deadlineMs = GetTickCountMs() + kCloseTimeoutMs;
-        if (pa_context_get_state(m_context) == PA_CONTEXT_READY) {
-            // The source first: it records from the sink's monitor.
-            Unload(m_sourceModule);
-            Unload(m_sinkModule);
+        if (pa_context_get_state(m_context) == PA_CONTEXT_READY &&
+            (m_sourceModule != PA_INVALID_INDEX || m_sinkModule != PA_INVALID_INDEX)) {
+            const uint32_t source = m_sourceModule, sink = m_sinkModule;
+            RemoveModules([&](const pa_module_info& module) {
+                return module.index == source || module.index == sink;
+            });
         }
         pa_context_disconnect(m_context);
         pa_context_unref(m_context);
@@ -116,27 +125,28 @@ bool CCardAudio::Connect(std::string& error) {
     }
 }
 
-bool CCardAudio::UnloadLeftovers() {
-    struct Found {
+bool CCardAudio::RemoveModules(const std::function<bool(const pa_module_info&)>& match) {
+    struct Listing {
+        const std::function<bool(const pa_module_info&)>& match;
         std::vector<uint32_t> sources;
-        std::vector<uint32_t> sinks;
-    } found;
-    auto collect = [](pa_context*, const pa_module_info* info, int eol, void* user) {
-        if (eol || !info || !info->name) return;
-        auto* f = static_cast<Found*>(user);
-        if (strcmp(info->name, "module-remap-source") == 0 &&
-            HasArgument(info->argument, std::string("source_name=") + kSourceName))
-            f->sources.push_back(info->index);
-        if (strcmp(info->name, "module-null-sink") == 0 &&
-            HasArgument(info->argument, std::string("sink_name=") + kSinkName))
-            f->sinks.push_back(info->index);
+        std::vector<uint32_t> others;
     };
-    if (!Finish(pa_context_get_module_info_list(m_context, collect, &found))) return false;
-    for (const uint32_t index : found.sources)
-        if (!Unload(index)) return false;
-    for (const uint32_t index : found.sinks)
-        if (!Unload(index)) return false;
-    return true;
+    auto collect = [](pa_context*, const pa_module_info* info, int eol, void* user) {
+        auto* listing = static_cast<Listing*>(user);
+        if (eol || !info || !info->name || !listing->match(*info)) return;
+        // Sources first: a remapped source records from a sink's monitor.
+        const bool source = strstr(info->name, "-source") != nullptr;
+        (source ? listing->sources : listing->others).push_back(info->index);
+    };
+    // The server acknowledges an unload before it has done it, so the list is read again until
+    // the modules are gone: a sink of the same name loaded meanwhile would get another name.
+    for (;;) {
+        Listing listing{match, {}, {}};
+        if (!Finish(pa_context_get_module_info_list(m_context, collect, &listing))) return false;
+        if (listing.sources.empty() && listing.others.empty()) return true;
+        for (const uint32_t index : listing.sources) Unload(index);
+        for (const uint32_t index : listing.others) Unload(index);
+    }
 }
 
 uint32_t CCardAudio::LoadModule(const char* name, const std::string& args) {
@@ -149,13 +159,9 @@ uint32_t CCardAudio::LoadModule(const char* name, const std::string& args) {
     return index;
 }
 
-bool CCardAudio::Unload(uint32_t index) {
-    if (index == PA_INVALID_INDEX) return true;
-    bool ok = false;
-    auto unloaded = [](pa_context*, int success, void* user) {
-        *static_cast<bool*>(user) = success != 0;
-    };
-    return Finish(pa_context_unload_module(m_context, index, unloaded, &ok)) && ok;
+void CCardAudio::Unload(uint32_t index) {
+    // Whether it worked shows in the next module list.
+    Finish(pa_context_unload_module(m_context, index, nullptr, nullptr));
 }
 
 bool CCardAudio::Finish(pa_operation* op) {

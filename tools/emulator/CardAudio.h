@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct pa_context;
+struct pa_module_info;
 struct pa_mainloop;
 struct pa_operation;
 
@@ -32,9 +34,10 @@ class CCardAudio {
 
   private:
     bool Connect(std::string& error);
-    bool UnloadLeftovers();
+    // Unloads the modules match picks, sources before sinks, until none is listed any more.
+    bool RemoveModules(const std::function<bool(const pa_module_info&)>& match);
     uint32_t LoadModule(const char* name, const std::string& args);
-    bool Unload(uint32_t index);
+    void Unload(uint32_t index);
     // Runs the loop until the operation is done (then unrefs it); false on timeout or when the
     // connection fails.
     bool Finish(pa_operation* op);
