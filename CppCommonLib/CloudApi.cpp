@@ -1,6 +1,7 @@
 #include "CloudApi.h"
 
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <utility>
 
@@ -54,33 +55,48 @@ std::string ApiUrl(const std::string& path, const std::string& settingsPath) {
     return BaseUrl(settingsPath) + path;
 }
 
-bool ParseEnvelope(const std::string& text, Json::Value& data, std::string* error) {
+Envelope ReadEnvelope(std::string_view text, Json::Value& data, std::string& message) {
+    message.clear();
     Json::CharReaderBuilder builder;
     builder["collectComments"] = false;
     builder["failIfExtra"] = true;
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string parseErrors;
-    if (!reader->parse(text.data(), text.data() + text.size(), &root, &parseErrors)) {
-        SetError(error, "malformed JSON: " + parseErrors);
-        return false;
+    bool parsed = false;
+    try {
+        parsed = reader->parse(text.data(), text.data() + text.size(), &root, &parseErrors);
+    } catch (const std::exception& e) {
+        parseErrors = e.what();
+    }
+    if (!parsed) {
+        message = "malformed JSON: " + parseErrors;
+        return Envelope::kMalformed;
     }
     if (!root.isObject()) {
-        SetError(error, "the reply is not a JSON object");
-        return false;
+        message = "the reply is not a JSON object";
+        return Envelope::kMalformed;
     }
-    const Json::Value& message = root["message"];
-    if (!message.isString()) {
-        SetError(error, "the reply has no \"message\"");
-        return false;
+    const Json::Value& said = root["message"];
+    if (!said.isString()) {
+        message = "the reply has no \"message\"";
+        return Envelope::kMalformed;
     }
-    if (!EqualsIgnoringAsciiCase(message.asString(), "ok")) {
-        const std::string said = message.asString();
-        SetError(error, said.empty() ? "the reply's \"message\" is empty" : said);
-        return false;
+    if (!EqualsIgnoringAsciiCase(said.asString(), "ok")) {
+        message = said.asString();
+        if (!message.empty()) return Envelope::kNotOk;
+        message = "the reply's \"message\" is empty";
+        return Envelope::kMalformed;
     }
     data = root["data"];
-    return true;
+    return Envelope::kOk;
+}
+
+bool ParseEnvelope(const std::string& text, Json::Value& data, std::string* error) {
+    std::string message;
+    const bool ok = ReadEnvelope(text, data, message) == Envelope::kOk;
+    SetError(error, message);
+    return ok;
 }
 
 }  // namespace cloud

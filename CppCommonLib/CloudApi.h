@@ -3,6 +3,7 @@
 #include <json/json.h>
 
 #include <string>
+#include <string_view>
 
 // The cloud service's addressing and its JSON envelope.
 namespace cloud {
@@ -20,9 +21,15 @@ constexpr size_t kResponseBufferSize = 102400;
 std::string BaseUrl(const std::string& settingsPath = "");
 std::string ApiUrl(const std::string& path, const std::string& settingsPath = "");
 
-// Parses text as one JSON object whose "message" equals "ok" ignoring case; data receives
-// its "data" member. False for malformed JSON or another message; error then holds the
-// parser's complaint or, for another message, the "message" text itself.
+enum class Envelope { kOk, kMalformed, kNotOk };
+
+// Reads text as one JSON object whose "message" equals "ok" ignoring case; data receives its
+// "data" member. kNotOk with the "message" text when it says something else; kMalformed,
+// with the reason in message, for anything else. Never throws: the parser does on JSON
+// nested too deep, and a reply from the network must not end a worker thread.
+Envelope ReadEnvelope(std::string_view text, Json::Value& data, std::string& message);
+
+// ReadEnvelope as a yes or no; error (may be null) gets message.
 bool ParseEnvelope(const std::string& text, Json::Value& data, std::string* error = nullptr);
 
 }  // namespace cloud

@@ -44,6 +44,9 @@ class CTreeData;
 namespace lw52 {
 struct CloudEffectRecord;
 }
+namespace cloud_sound {
+struct CategoryList;
+}
 
 // A 64-byte device frame carried by value.
 using FrameBytes = std::array<uint8_t, 64>;
@@ -76,7 +79,9 @@ uint32_t code = 0;              // 0x10000: playback ended
 LW52_DECLARE_EVENT(EventThreadCloudSoundFinishEvent, 10030005, "on_cloud_sound_finish")
 CThreadObject* worker = nullptr;  // the receiver stops and lets go of it
 int32_t success = 0;              // of the category list
-std::string error;                // UTF-8
+// The categories and their clips, for the receiver to install; null after a failure.
+std::shared_ptr<const cloud_sound::CategoryList> list;
+std::string error;  // UTF-8
 }
 ;
 // The list is shared, not copied: its record type belongs to the workspace, which this

@@ -72,16 +72,16 @@ bool Player::Start(const std::string& sink, int timeoutMs, std::string& error) {
 }
 
 bool Player::OpenStream(int timeoutMs, std::string& error) {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(m_clip->Rate()),
-                              static_cast<uint8_t>(std::min(m_clip->Channels(), 255))};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(m_clip->Rate()),
+                                static_cast<uint8_t>(std::min(m_clip->Channels(), 255))};
     pa_channel_map map;
-    if (!pa_sample_spec_valid(&spec) || m_clip->Channels() > static_cast<int>(PA_CHANNELS_MAX) ||
+    if (!pa_sample_spec_valid(&format) || m_clip->Channels() > static_cast<int>(PA_CHANNELS_MAX) ||
         !ChannelMapFor(m_clip->Channels(), map)) {
         error = "cannot play " + std::to_string(m_clip->Channels()) + " channels at " +
                 std::to_string(m_clip->Rate()) + " Hz";
         return false;
     }
-    m_stream = pa_stream_new(m_pulse.Context(), "clip", &spec, &map);
+    m_stream = pa_stream_new(m_pulse.Context(), "clip", &format, &map);
     if (!m_stream) {
         error = "cannot start playback: " + m_pulse.ErrorText();
         return false;
@@ -90,7 +90,7 @@ bool Player::OpenStream(int timeoutMs, std::string& error) {
     pa_stream_set_write_callback(m_stream, &Player::OnWrite, this);
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kBufferUsec, &spec));
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kBufferUsec, &format));
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(-1);

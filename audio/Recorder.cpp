@@ -14,8 +14,8 @@ Recorder::~Recorder() {
 
 bool Recorder::Open(const std::string& source, int timeoutMs, std::string& error) {
     Close();
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, kChannels};
-    m_stream = pa_stream_new(m_pulse.Context(), "line input", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kRate, kChannels};
+    m_stream = pa_stream_new(m_pulse.Context(), "line input", &format, nullptr);
     if (!m_stream) {
         error = "cannot open the input: " + m_pulse.ErrorText();
         return false;
@@ -25,7 +25,7 @@ bool Recorder::Open(const std::string& source, int timeoutMs, std::string& error
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20 * PA_USEC_PER_MSEC, &spec));
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20 * PA_USEC_PER_MSEC, &format));
     m_source = source;
     m_ready = false;
     m_meter.Reset();

@@ -8,6 +8,7 @@
 #include "Controls.h"
 #include "HotkeyConfig.h"
 #include "IniFile.h"
+#include "MessageBox.h"
 #include "NotifyCenter.h"
 #include "QvProgress.h"
 #include "SoundPads.h"
@@ -217,9 +218,29 @@ void CEventHandlerSound::OnDeviceChanged() {
 
 void CEventHandlerSound::ShowTipAtPad(int id, const QString& text, int ms) {
     QWidget* pad = FindControlById(m_host->Content(), id);
-    if (!pad || !pad->isVisible()) {
+    if (!pad) {
         CTipWindow::ShowAt(QCursor::pos(), text, ms);
         return;
     }
-    CTipWindow::ShowAt(pad->mapToGlobal(QPoint(pad->width() / 2, 0)), text, ms);
+    CTipWindow::ShowCentred(pad, text, ms, true);
+}
+
+void CEventHandlerSound::ShowMessage(const QString& text) {
+    ModalScope modal(*this);
+    msgbox::Show(m_host->Window(), text, QObject::tr("提示"));
+}
+
+bool CEventHandlerSound::DeferGrid(GridKind grid) {
+    if (m_modalDepth == 0) return false;
+    m_deferredGrids |= grid;
+    return true;
+}
+
+CEventHandlerSound::ModalScope::~ModalScope() {
+    if (--m_page.m_modalDepth > 0) return;
+    const unsigned grids = std::exchange(m_page.m_deferredGrids, 0u);
+    if (grids & kGridLocal) m_page.RebuildLocal();
+    if (grids & kGridDownloaded) m_page.RebuildDownloaded();
+    if (grids & kGridFavourites) m_page.RebuildFavourites();
+    if (grids & kGridCloud) m_page.InstallCloudList();
 }

@@ -13,6 +13,9 @@
 #include "SoundEntry.h"
 
 class CCloudSoundListDownloader;
+namespace cloud_sound {
+struct CategoryList;
+}
 class CNotifyGate;
 class CThreadObject;
 class EventArgs;
@@ -41,7 +44,8 @@ class CEventHandlerSound : public IPageHandler {
     std::function<QString()> askClipFile;
     std::function<std::optional<QString>(const QString& offered)> askClipName;
     std::function<void(SInputHotKeyDlg&)> onHotkeyDialogOpen;
-    // Chooses from the pad menu's items instead of a person (0: nothing chosen).
+    // Chooses from the pad menu's items instead of a person (0: nothing chosen); runs where the
+    // menu would, so grids rebuilt meanwhile wait until it returns.
     std::function<int(const std::vector<int>& items)> chooseMenuItem;
     // What the "载入设备" items asked for last (path or resource name, resource flag): the
     // upload window that takes it arrives with the card-slot upload.
@@ -84,6 +88,31 @@ class CEventHandlerSound : public IPageHandler {
   private:
     struct Download;
 
+    // Menus, dialogs and message boxes run nested event loops inside a pad's own signal. A
+    // grid rebuilt under one would delete that pad, so rebuilds wait until the last closes.
+    enum GridKind : unsigned {
+        kGridFavourites = 1,
+        kGridLocal = 2,
+        kGridDownloaded = 4,
+        kGridCloud = 8
+    };
+    class ModalScope {
+      public:
+        explicit ModalScope(CEventHandlerSound& page) : m_page(page) { ++m_page.m_modalDepth; }
+        ~ModalScope();
+        ModalScope(const ModalScope&) = delete;
+        ModalScope& operator=(const ModalScope&) = delete;
+
+      private:
+        CEventHandlerSound& m_page;
+    };
+    // True (and the grid marked) while a nested loop runs.
+    bool DeferGrid(GridKind grid);
+    // A message box with the caption "提示".
+    void ShowMessage(const QString& text);
+    void InstallCloudList();
+    void SetCloudState(const Download& download, uint32_t state);
+
     void Subscribe();
     void OnTimer(int id);
     void OnProgressTimer();
@@ -108,6 +137,8 @@ class CEventHandlerSound : public IPageHandler {
     void SelectSavedTab(bool cloudTabsReady);
 
     // Menu commands.
+    // The pad menu with a person: the chosen command id, 0 for none.
+    int RunPadMenu(const std::vector<int>& items, const QPoint& globalPos);
     void SendToSlot(int slot);
     void AddToFavourites();
     void EditFavouriteHotkey();
@@ -154,4 +185,7 @@ class CEventHandlerSound : public IPageHandler {
     std::shared_ptr<CNotifyGate> m_gate;
     std::shared_ptr<CCloudSoundListDownloader> m_cloudWorker;
     std::vector<std::shared_ptr<Download>> m_downloads;
+    std::shared_ptr<const cloud_sound::CategoryList> m_cloudList;  // fetched, not yet installed
+    int m_modalDepth = 0;
+    unsigned m_deferredGrids = 0;
 };

@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "CloudSoundFileDownloader.h"
+#include "CloudSoundFiles.h"
+#include "CloudSoundList.h"
 #include "CloudSoundListDownloader.h"
 #include "Controls.h"
 #include "EventHandlerSound.h"
@@ -20,14 +22,13 @@ constexpr uint32_t kWorkerStopMs = 100;
 
 struct CEventHandlerSound::Download {
     std::shared_ptr<CCloudSoundFileDownloader> worker;
-    size_t category = 0;
-    size_t index = 0;
+    cloud_sound::PendingDownload pending;
 };
 
 void CEventHandlerSound::StartCloudList() {
     StopCloudList();
-    m_cloudWorker = std::make_shared<CCloudSoundListDownloader>(m_gate, m_host->Hotkeys(),
-                                                                SettingsPath().toStdString(), this);
+    m_cloudWorker =
+        std::make_shared<CCloudSoundListDownloader>(m_gate, SettingsPath().toStdString(), this);
     m_cloudWorker->Start(m_cloudWorker);
     if (QWidget* busy = FindControl(m_host->Content(), "ani_fetch_cloud_sound")) busy->show();
     if (QWidget* retry = FindControl(m_host->Content(), "btn_cloud_sound_retry")) retry->hide();
@@ -49,13 +50,22 @@ void CEventHandlerSound::OnRetryTimer() {
 void CEventHandlerSound::OnCloudListFinished(EventArgs& e) {
     auto& event = static_cast<EventThreadCloudSoundFinishEvent&>(e);
     if (!m_cloudWorker || event.worker != m_cloudWorker.get()) return;  // an earlier fetch
-    if (event.success) {
-        BuildCloudTabs();
+    if (event.success && event.list) {
+        m_cloudList = event.list;
+        InstallCloudList();
     } else if (QWidget* retry = FindControl(m_host->Content(), "btn_cloud_sound_retry")) {
         retry->show();
     }
     StopCloudList();
     if (QWidget* busy = FindControl(m_host->Content(), "ani_fetch_cloud_sound")) busy->hide();
+}
+
+void CEventHandlerSound::InstallCloudList() {
+    // The categories change under the cloud pads: not while a menu of one of them is open.
+    if (DeferGrid(kGridCloud) || !m_cloudList) return;
+    cloud_sound::Install(m_host->Hotkeys(), *m_cloudList);
+    m_cloudList.reset();
+    BuildCloudTabs();
 }
 
 void CEventHandlerSound::OnCloudPadClick(int id) {
@@ -87,12 +97,11 @@ std::optional<SoundEntry> CEventHandlerSound::DownloadedOrFetch(int id, int foll
 }
 
 void CEventHandlerSound::StartDownload(size_t category, size_t index, int padId, int followUp) {
-    HotkeyConfig& config = m_host->Hotkeys();
-    const auto item = config.CloudItem(category, index);
-    if (!item || item->kind != SoundEntry::kCloud) return;
-    // Idle to downloading in one step: a second click during a download starts nothing.
-    if (!config.TryBeginDownload(category, index)) return;
-    const std::string localPath = cloud_sound::LocalPathFor(m_host->UserDir().toStdString(), *item);
+    auto download = std::make_shared<Download>();
+    if (!cloud_sound::BeginDownload(m_host->Hotkeys(), m_host->UserDir().toStdString(), category,
+                                    index, download->pending))
+        return;  // not a cloud item, or its download runs already
+    const std::string& localPath = download->pending.localPath;
     if (std::filesystem::exists(localPath)) {
         // The player may be playing the file about to be replaced.
         m_streams.StopPlayer();
@@ -100,13 +109,18 @@ void CEventHandlerSound::StartDownload(size_t category, size_t index, int padId,
         std::error_code ignored;
         std::filesystem::remove(localPath, ignored);
     }
-    auto download = std::make_shared<Download>();
-    download->category = category;
-    download->index = index;
-    download->worker = std::make_shared<CCloudSoundFileDownloader>(m_gate, *item, localPath, padId,
-                                                                   followUp, this);
+    download->worker = std::make_shared<CCloudSoundFileDownloader>(
+        m_gate, download->pending.entry, localPath, padId, followUp, this);
     m_downloads.push_back(download);
     download->worker->Start(download->worker);
+}
+
+void CEventHandlerSound::SetCloudState(const Download& download, uint32_t state) {
+    // A fetch since the start may have replaced the categories: only the same clip is marked.
+    const cloud_sound::PendingDownload& p = download.pending;
+    const auto item = m_host->Hotkeys().CloudItem(p.category, p.index);
+    if (item && item->cloudId == p.entry.cloudId)
+        m_host->Hotkeys().SetDownloadState(p.category, p.index, state);
 }
 
 void CEventHandlerSound::FinishDownload(CThreadObject* worker) {
@@ -130,7 +144,7 @@ void CEventHandlerSound::OnCloudFileReady(EventArgs& e) {
         if (d->worker.get() == event.worker) download = d;
     if (!download) return;
     HotkeyConfig& config = m_host->Hotkeys();
-    config.SetDownloadState(download->category, download->index, SoundEntry::kIdle);
+    SetCloudState(*download, SoundEntry::kIdle);
     const int pad = event.padId;
     const bool ours = pad == m_curPadId || pad == m_lastRightClickId;
     if (!event.success) {
@@ -144,13 +158,15 @@ void CEventHandlerSound::OnCloudFileReady(EventArgs& e) {
         else
             QV_LOG("未找到下载的特效文件. ctrlid=%d id=%d %s", pad, event.cloudId,
                    event.localPath.c_str());
+    } else if (std::string reason;
+               !config.AddDownloadedFile(event.name, event.cloudId, event.localPath, &reason)) {
+        // A path too long to keep: the file cannot become a pad.
+        if (ours) ShowTipAtPad(pad, QString::fromStdString(reason));
     } else {
-        config.SetDownloadState(download->category, download->index, SoundEntry::kDownloaded);
-        std::string reason;
-        config.AddDownloadedFile(event.name, event.cloudId, event.localPath, &reason);
+        SetCloudState(*download, SoundEntry::kDownloaded);
         RebuildDownloaded();
-        const auto entry = config.FindDownloaded(event.cloudId);
-        if (entry) FollowUpDownload(event, *entry);
+        if (const auto entry = config.FindDownloaded(event.cloudId))
+            FollowUpDownload(event, *entry);
     }
     FinishDownload(event.worker);
 }
@@ -172,7 +188,7 @@ void CEventHandlerSound::FollowUpDownload(const EventCloudSoundFileReady& event,
                 const QString text = QObject::tr("收藏夹中已经存在“%1”")
                                          .arg(QString::fromStdU16String(entry.Name()));
                 if (m_tabs)
-                    CTipWindow::ShowAtControl(m_tabs, text, kTipMs);
+                    CTipWindow::ShowCentred(m_tabs, text, kTipMs, false);
                 else
                     ShowTipAtPad(event.padId, text);
             } else {

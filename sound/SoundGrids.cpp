@@ -134,6 +134,7 @@ void CEventHandlerSound::BuildGrid(QWidget* grid, const std::vector<SoundEntry>&
 }
 
 void CEventHandlerSound::RebuildLocal() {
+    if (DeferGrid(kGridLocal)) return;
     HotkeyConfig& config = m_host->Hotkeys();
     // A first start: the built-in clips become the favourites, Num 1 .. Num 8 on the first.
     if (config.Favourites().empty()) config.SeedDefaultFavourites();
@@ -142,11 +143,13 @@ void CEventHandlerSound::RebuildLocal() {
 }
 
 void CEventHandlerSound::RebuildDownloaded() {
+    if (DeferGrid(kGridDownloaded)) return;
     BuildGrid(Grid("scrollview_sound_download"), m_host->Hotkeys().Downloaded(),
               pads::kDownloadedBase, false, false);
 }
 
 void CEventHandlerSound::RebuildFavourites() {
+    if (DeferGrid(kGridFavourites)) return;
     BuildGrid(Grid("scrollview_sound_common"), m_host->Hotkeys().Favourites(), pads::kFavouriteBase,
               true, false);
 }

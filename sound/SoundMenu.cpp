@@ -9,7 +9,6 @@
 #include "EventHandlerSound.h"
 #include "HotkeyConfig.h"
 #include "InputHotkeyDialog.h"
-#include "MessageBox.h"
 #include "NotifyCenter.h"
 #include "SoundPads.h"
 
@@ -61,11 +60,16 @@ void CEventHandlerSound::OpenPadMenu(int id, const QPoint& globalPos) {
     m_menuPadId = id;
     const std::vector<int> items = PadMenuItems(id);
     if (items.empty()) return;
-    if (chooseMenuItem) {
-        if (const int chosen = chooseMenuItem(items))
-            m_host->DispatchWindowMessage({WindowMessage::kCommand, static_cast<uint32_t>(chosen)});
-        return;
+    int chosen = 0;
+    {
+        ModalScope modal(*this);
+        chosen = chooseMenuItem ? chooseMenuItem(items) : RunPadMenu(items, globalPos);
     }
+    if (chosen)
+        m_host->DispatchWindowMessage({WindowMessage::kCommand, static_cast<uint32_t>(chosen)});
+}
+
+int CEventHandlerSound::RunPadMenu(const std::vector<int>& items, const QPoint& globalPos) {
     QMenu menu(m_host->Window());
     menu.setObjectName(QStringLiteral("menu_mood_hotkey"));
     for (int item : items) {
@@ -79,8 +83,8 @@ void CEventHandlerSound::OpenPadMenu(int id, const QPoint& globalPos) {
         }
         menu.addAction(QObject::tr(ItemText(item)))->setData(item);
     }
-    QAction* chosen = menu.exec(globalPos);
-    if (chosen) m_host->DispatchWindowMessage({WindowMessage::kCommand, chosen->data().toUInt()});
+    const QAction* chosen = menu.exec(globalPos);
+    return chosen ? chosen->data().toInt() : 0;
 }
 
 void CEventHandlerSound::OnMenuCommand(int id) {
@@ -118,7 +122,7 @@ void CEventHandlerSound::OnMenuCommand(int id) {
 
 void CEventHandlerSound::SendToSlot(int slot) {
     if (!CardConnected()) {
-        msgbox::Show(m_host->Window(), QObject::tr("未连接设备！"), QObject::tr("提示"));
+        ShowMessage(QObject::tr("未连接设备！"));
         return;
     }
     SoundEntry entry;
@@ -183,7 +187,12 @@ void CEventHandlerSound::EditFavouriteHotkey() {
     SInputHotKeyDlg dialog(SInputHotKeyDlg::kLayoutName, current, QString(), m_host->Window());
     if (onHotkeyDialogOpen)
         QTimer::singleShot(0, &dialog, [this, &dialog] { onHotkeyDialogOpen(dialog); });
-    if (dialog.exec() == 1 && dialog.Hotkey() != current) {
+    int result = 0;
+    {
+        ModalScope modal(*this);
+        result = dialog.exec();
+    }
+    if (result == 1 && dialog.Hotkey() != current) {
         if (hotkeys.IsHotkeyUsed(dialog.Hotkey())) {
             ShowTipAtPad(id, QObject::tr("此热键已经被占用！"));
         } else {
@@ -216,6 +225,7 @@ void CEventHandlerSound::DeleteLocalPad() {
 
 std::optional<QString> CEventHandlerSound::AskClipName(const QString& offered) {
     if (askClipName) return askClipName(offered);
+    ModalScope modal(*this);
     CDlgEditFileName dialog(offered, m_host->Window());
     if (dialog.exec() != 1) return std::nullopt;
     return dialog.Name();
@@ -237,6 +247,7 @@ void CEventHandlerSound::AddLocalClip() {
     if (askClipFile) {
         file = askClipFile();
     } else {
+        ModalScope modal(*this);
         file = QFileDialog::getOpenFileName(m_host->Window(), QString(), QString(),
                                             QObject::tr("mp3文件(*.mp3)"));
     }
@@ -247,7 +258,7 @@ void CEventHandlerSound::AddLocalClip() {
     if (!name) return;
     std::string reason;
     if (!m_host->Hotkeys().AddLocalFile(name->toStdU16String(), file.toStdString(), &reason)) {
-        msgbox::Show(m_host->Window(), QString::fromStdString(reason), QObject::tr("提示"));
+        ShowMessage(QString::fromStdString(reason));
         return;
     }
     RebuildLocal();

@@ -5,7 +5,6 @@
 #include "Controls.h"
 #include "EventHandlerSound.h"
 #include "HotkeyConfig.h"
-#include "MessageBox.h"
 #include "NotifyCenter.h"
 #include "QvProgress.h"
 #include "SoundPads.h"
@@ -25,8 +24,7 @@ bool CEventHandlerSound::PlayEntry(const SoundEntry& entry) {
     if (entry.kind == SoundEntry::kBuiltIn) {
         const int result = m_streams.PlayResourceClip(entry.PathUtf8(), filter);
         if (result == AudioStreamPair::kResourceMissing)
-            msgbox::Show(m_host->Window(), QObject::tr("播放失败，未找到资源！"),
-                         QObject::tr("提示"));
+            ShowMessage(QObject::tr("播放失败，未找到资源！"));
         if (result != AudioStreamPair::kPlayOk) return false;
     } else if (entry.kind == SoundEntry::kFile) {
         if (!m_streams.OpenPlayerFile(filter, entry.PathUtf8(), nullptr)) return false;

@@ -41,6 +41,16 @@ void CTipWindow::ShowAtControl(QWidget* control, const QString& text, int durati
     ShowAt(control->mapToGlobal(QPoint(0, control->height())), text, durationMs);
 }
 
+void CTipWindow::ShowCentred(QWidget* control, const QString& text, int durationMs,
+                             bool overTopEdge) {
+    if (!control) return;
+    const QPoint anchor =
+        control->mapToGlobal(QPoint(control->width() / 2, overTopEdge ? 0 : control->height() / 2));
+    ShowAt(anchor, text, durationMs);
+    // Now that the tip has its size: centre it on the anchor.
+    g_tip->move(anchor - QPoint(g_tip->width() / 2, g_tip->height() / 2));
+}
+
 void CTipWindow::Hide() {
     if (g_tip) g_tip->close();
     g_tip = nullptr;

@@ -12,6 +12,9 @@ class CTipWindow {
   public:
     static void ShowAt(const QPoint& screenPoint, const QString& text, int durationMs);
     static void ShowAtControl(QWidget* control, const QString& text, int durationMs);
+    // Centred on the control's top edge (overTopEdge) or on the control itself.
+    static void ShowCentred(QWidget* control, const QString& text, int durationMs,
+                            bool overTopEdge);
     static void Hide();
     // The tip now showing (tests), or null.
     static QWidget* Current();

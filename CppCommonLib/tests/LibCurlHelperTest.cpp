@@ -266,7 +266,7 @@ TEST(CloudFixtureTest, TheShippedFolderServesEveryApi) {
     EXPECT_EQ(effectCategories.size(), 3u);
 
     const Json::Value categories = Data(base + cloud::kPathSoundCategories, nullptr);
-    EXPECT_EQ(categories.size(), 2u);
+    EXPECT_EQ(categories.size(), 4u);
     for (const Json::Value& c : categories) {
         const std::string body = "categoryId=" + c["id"].asString();
         const Json::Value clips = Data(base + cloud::kPathSoundsOfCategory, body.c_str());

@@ -65,13 +65,13 @@ std::vector<unsigned char> ReadBytes(const std::string& path) {
 
 bool Capture::Start(const std::string& source, std::string* error) {
     Stop();
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, 2};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kRate, 2};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(5000, &spec));  // 5 ms
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(5000, &format));  // 5 ms
     int code = 0;
     pa_simple* simple = pa_simple_new(nullptr, "lw52-test-capture", PA_STREAM_RECORD,
-                                      source.c_str(), "capture", &spec, nullptr, &attr, &code);
+                                      source.c_str(), "capture", &format, nullptr, &attr, &code);
     if (!simple) {
         if (error) *error = std::string("cannot record ") + source + ": " + pa_strerror(code);
         return false;

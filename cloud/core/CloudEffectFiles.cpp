@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "CloudApi.h"
 #include "IniFile.h"
 #include "TextUtil.h"
 
@@ -132,28 +133,18 @@ std::u16string DisplayName(std::u16string_view name) {
 int ParseEffectList(std::string_view reply, std::vector<lw52::CloudEffectRecord>& records,
                     std::string& error) {
     records.clear();
-    Json::CharReaderBuilder builder;
-    builder["collectComments"] = false;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value root;
-    std::string parseErrors;
-    bool parsed = false;
-    try {
-        parsed = reader->parse(reply.data(), reply.data() + reply.size(), &root, &parseErrors);
-    } catch (const std::exception&) {
-        parsed = false;  // jsoncpp throws on some inputs (nesting too deep)
+    Json::Value data;
+    std::string message;
+    switch (cloud::ReadEnvelope(reply, data, message)) {
+        case cloud::Envelope::kOk:
+            break;
+        case cloud::Envelope::kNotOk:
+            error = message;  // the service's own words
+            return 0;
+        case cloud::Envelope::kMalformed:
+            error = kParseFailed;
+            return 0;
     }
-    if (!parsed || !root.isObject()) {
-        error = kParseFailed;
-        return 0;
-    }
-    const Json::Value& message = root["message"];
-    const std::string messageText = message.isString() ? message.asString() : std::string();
-    if (!text::EqualsIgnoreCaseAscii(messageText, "ok")) {
-        error = messageText.empty() ? kParseFailed : messageText;
-        return 0;
-    }
-    const Json::Value& data = root["data"];
     if (!data.isArray()) {
         error = kParseFailed;
         return 0;

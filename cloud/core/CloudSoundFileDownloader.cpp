@@ -1,57 +1,70 @@
 #include "CloudSoundFileDownloader.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <vector>
 
-#include "CloudEffectFiles.h"
 #include "LibCurlHelper.h"
+#include "Log.h"
 #include "NotifyCenter.h"
-#include "TextUtil.h"
 
 namespace fs = std::filesystem;
 
+namespace {
+
+const char* const kBadEntry = "错误的参数";
+const char* const kDownloadFailed = "下载文件失败";
+
+// The folder, created when missing. Something else under its name (a file, a dangling link)
+// is removed first; a link to a folder is the user's own choice and is followed.
+bool EnsureFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) return true;
+    if (fs::is_symlink(fs::symlink_status(folder, ec)) || fs::exists(folder, ec))
+        fs::remove(folder, ec);
+    fs::create_directories(folder, ec);
+    return fs::is_directory(folder, ec);
+}
+
+// A fresh, empty file beside target; empty on failure. Unique, so two downloads that end in
+// the same local name never write into one file.
+std::string MakeTempFile(const std::string& target) {
+    std::vector<char> name(target.begin(), target.end());
+    const std::string suffix = ".XXXXXX";
+    name.insert(name.end(), suffix.begin(), suffix.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return {};
+    close(fd);
+    return std::string(name.data());
+}
+
+}  // namespace
+
 namespace cloud_sound {
-
-std::string Folder(const std::string& userDir) {
-    return userDir + "/CloudSound/";
-}
-
-std::string LocalPathFor(const std::string& userDir, const SoundEntry& entry) {
-    const std::u16string url = entry.Path();
-    const size_t slash = url.rfind(u'/');
-    std::u16string name;
-    if (slash != std::u16string::npos) name = cloud_effect::SafeComponent(url.substr(slash + 1));
-    // Nothing usable after the slash ("", ".." made "_"): the clip's id names it.
-    if (slash == std::u16string::npos || name.empty() || name == u"_")
-        name = text::Utf8ToUtf16(std::to_string(entry.cloudId) + ".mp3");
-    return Folder(userDir) + text::Utf16ToUtf8(name);
-}
 
 int Download(const SoundEntry& entry, const std::string& localPath, std::string& error) {
     if (entry.kind != SoundEntry::kCloud) {
-        error = "错误的参数";
+        error = kBadEntry;
         return 0;
     }
-    std::error_code ec;
-    const fs::path folder = fs::path(localPath).parent_path();
-    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) fs::remove(folder, ec);
-    fs::create_directories(folder, ec);
-    const std::string part = localPath + ".part" + std::to_string(getpid());
-    const bool ok = CLibCurlHelper::HttpGetFile(part, entry.PathUtf8(), kMaxClipBytes);
-    if (!ok || !fs::exists(part, ec)) {
-        fs::remove(part, ec);
-        fs::remove(localPath, ec);
-        error = "下载文件失败";
-        return 0;
+    const std::string temp =
+        EnsureFolder(fs::path(localPath).parent_path()) ? MakeTempFile(localPath) : std::string();
+    // mkstemp makes the file private; a clip is an ordinary file of the user's.
+    const bool ok = !temp.empty() &&
+                    CLibCurlHelper::HttpGetFile(temp, entry.PathUtf8(), kMaxClipBytes) &&
+                    chmod(temp.c_str(), 0644) == 0 && rename(temp.c_str(), localPath.c_str()) == 0;
+    if (ok) {
+        error.clear();
+        return 1;
     }
-    fs::rename(part, localPath, ec);
-    if (ec) {
-        fs::remove(part, ec);
-        error = "下载文件失败";
-        return 0;
-    }
-    return 1;
+    if (!temp.empty()) unlink(temp.c_str());
+    unlink(localPath.c_str());
+    QV_LOG("cloud sound download failed: %s", localPath.c_str());
+    error = kDownloadFailed;
+    return 0;
 }
 
 }  // namespace cloud_sound
@@ -67,7 +80,7 @@ CCloudSoundFileDownloader::CCloudSoundFileDownloader(std::shared_ptr<CNotifyGate
       m_sender(sender) {}
 
 CCloudSoundFileDownloader::~CCloudSoundFileDownloader() {
-    Stop(10000);
+    Stop(10000);  // Run() uses this object's fields; the download times out well before
 }
 
 void CCloudSoundFileDownloader::Run() {
@@ -81,5 +94,6 @@ void CCloudSoundFileDownloader::Run() {
     std::string error;
     event->success = cloud_sound::Download(m_entry, m_localPath, error);
     event->error = std::move(error);
+    // The gate is closed once the window that receives the event has gone.
     if (m_gate) m_gate->FireEventAsync(std::move(event));
 }

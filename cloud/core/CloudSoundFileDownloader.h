@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "CloudSoundFiles.h"
 #include "SoundEntry.h"
 #include "ThreadObject.h"
 
@@ -11,24 +12,22 @@ class CNotifyGate;
 
 namespace cloud_sound {
 
-// A clip larger than this is cut off: a service that sends an endless body fills no disk.
-constexpr uint64_t kMaxClipBytes = uint64_t{64} << 20;
+// A clip larger than this is cut off (one announced larger is refused before any of it is
+// read): a service that sends an endless body fills no disk. Clips are seconds long; this
+// leaves room for half an hour of MP3.
+constexpr uint64_t kMaxClipBytes = uint64_t{32} << 20;
 
-// userDir + "/CloudSound/".
-std::string Folder(const std::string& userDir);
-// The local file of a cloud clip: the URL's last part made safe (no "..", no separators, no
-// control characters), or "<cloud id>.mp3" when the URL has no "/" or nothing usable is left.
-std::string LocalPathFor(const std::string& userDir, const SoundEntry& entry);
-
-// Downloads entry (kind 2) to localPath, blocking: 1, or 0 with the error text. The file
-// arrives under a temporary name beside it and takes its name only when complete, so a
-// failure leaves no file at localPath.
+// Downloads entry (a cloud clip, kind 2) to localPath, blocking: 1, or 0 with the error text
+// ("错误的参数" for another kind, "下载文件失败" otherwise). The folder is created when it is
+// missing or not a folder. The file arrives under a temporary name beside localPath and takes
+// its name only when complete; a failure removes the file at localPath as well.
 int Download(const SoundEntry& entry, const std::string& localPath, std::string& error);
 
 }  // namespace cloud_sound
 
 // Downloads one cloud clip on its own thread and posts EventCloudSoundFileReady through the
-// gate with the pad id and the follow-up action it was given.
+// gate with the pad id and the follow-up action it was given (0 play, 1 add to favourites,
+// 2 send to the card). Owners hold it in a shared pointer passed to Start().
 class CCloudSoundFileDownloader : public CThreadObject {
   public:
     CCloudSoundFileDownloader(std::shared_ptr<CNotifyGate> gate, const SoundEntry& entry,

@@ -1,127 +1,127 @@
 #include "CloudSoundListDownloader.h"
 
-#include <json/json.h>
-
+#include <algorithm>
 #include <vector>
 
 #include "CloudApi.h"
-#include "HotkeyConfig.h"
+#include "CloudSoundList.h"
 #include "LibCurlHelper.h"
 #include "NotifyCenter.h"
-#include "TextUtil.h"
 
-namespace cloud_sound {
-
-std::string CutUtf8(std::string_view text, size_t maxBytes) {
-    if (text.size() <= maxBytes) return std::string(text);
-    size_t end = maxBytes;
-    // Step back over continuation bytes (10xxxxxx) to the start of the cut character.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return std::string(text.substr(0, end));
-}
-
-}  // namespace cloud_sound
+using cloud_sound::Reply;
 
 namespace {
 
-enum class Reply { kOk, kRequestFailed, kParseFailed };
+const char* const kCategoriesFailed = "从服务器获取特效分类失败";
+const char* const kCategoriesMalformed = "解析json数据失败";
+const char* const kClipsFailed = "从服务器获取分类中的特效失败";
+const char* const kClipsMalformed = "解析JSON数据失败";
 
-// POST into a zeroed 102400-byte buffer; data gets the envelope's "data".
-Reply Post(const std::string& url, const char* body, Json::Value& data, std::string& message) {
-    std::vector<char> buffer(cloud::kResponseBufferSize, '\0');
+enum class Outcome { kOk, kRequestFailed, kMalformed, kNotOk };
+
+// One POST into the zeroed buffer; data gets the reply's "data", message the service's own
+// words when it did not say "ok".
+Outcome Request(const std::string& url, const char* body, std::vector<char>& buffer,
+                Json::Value& data, std::string& message) {
+    std::fill(buffer.begin(), buffer.end(), '\0');
     const int used = CLibCurlHelper::HttpPost(url, body, buffer.data(), buffer.size());
-    if (used <= 0) return Reply::kRequestFailed;
+    if (used <= 0) return Outcome::kRequestFailed;
+    // At most capacity - 1 bytes are text: the buffer stays terminated.
     const size_t length = std::min(static_cast<size_t>(used), buffer.size() - 1);
-    std::string error;
-    if (!cloud::ParseEnvelope(std::string(buffer.data(), length), data, &error)) {
-        // Another "message" is the service's own words; a parser complaint is not shown.
-        Json::Value root;
-        Json::Reader reader;
-        const bool json = reader.parse(std::string(buffer.data(), length), root) && root.isObject();
-        message = json && root["message"].isString() ? root["message"].asString() : std::string();
-        return Reply::kParseFailed;
+    switch (cloud_sound::ParseReply(std::string_view(buffer.data(), length), data, message)) {
+        case Reply::kOk:
+            return Outcome::kOk;
+        case Reply::kNotOk:
+            return Outcome::kNotOk;
+        case Reply::kMalformed:
+            break;
     }
-    return Reply::kOk;
+    return Outcome::kMalformed;
+}
+
+bool Stopped(ccm_util::CEvent* stop) {
+    return stop && stop->IsSet();
+}
+
+// The clips of one category, with the retries; false with the last error text.
+bool FetchClips(const std::string& url, int32_t categoryId, std::vector<char>& buffer,
+                ccm_util::CEvent& pause, ccm_util::CEvent* stop, std::vector<SoundEntry>& clips,
+                std::string& error) {
+    const std::string body = "categoryId=" + std::to_string(categoryId);
+    for (int attempt = 0; attempt < cloud_sound::kClipRequestAttempts; ++attempt) {
+        // The pause ends early when the worker is asked to stop.
+        if (attempt > 0 && pause.Wait(cloud_sound::kClipRetryPauseMs)) return false;
+        if (Stopped(stop)) return false;
+        Json::Value data;
+        std::string message;
+        switch (Request(url, body.c_str(), buffer, data, message)) {
+            case Outcome::kRequestFailed:
+                error = kClipsFailed;
+                break;
+            case Outcome::kMalformed:
+                error = kClipsMalformed;
+                break;
+            case Outcome::kNotOk:
+                error = message;
+                break;
+            case Outcome::kOk:
+                if (cloud_sound::ParseClips(data, clips)) return true;
+                error = kClipsMalformed;
+                break;
+        }
+    }
+    return false;
 }
 
 }  // namespace
 
 CCloudSoundListDownloader::CCloudSoundListDownloader(std::shared_ptr<CNotifyGate> gate,
-                                                     HotkeyConfig& config, std::string settingsPath,
-                                                     const void* sender)
-    : m_gate(std::move(gate)),
-      m_config(config),
-      m_settingsPath(std::move(settingsPath)),
-      m_sender(sender) {}
+                                                     std::string settingsPath, const void* sender)
+    : m_gate(std::move(gate)), m_settingsPath(std::move(settingsPath)), m_sender(sender) {}
 
 CCloudSoundListDownloader::~CCloudSoundListDownloader() {
-    // Run() uses this object's fields: the thread itself ends the object's life after Run()
-    // when an owner could not wait for it.
+    // Run() uses this object's fields: an owner that could not wait for the request let go
+    // of its pointer, and the thread itself ends the object's life after Run().
     Stop(10000);
 }
 
-int CCloudSoundListDownloader::Fetch(HotkeyConfig& config, const std::string& settingsPath,
-                                     std::string& error, ccm_util::CEvent* stop) {
-    Json::Value categories;
+int CCloudSoundListDownloader::Fetch(const std::string& settingsPath,
+                                     cloud_sound::CategoryList& list, std::string& error,
+                                     ccm_util::CEvent* stop) {
+    list = {};
+    std::vector<char> buffer(cloud::kResponseBufferSize, '\0');
+    Json::Value data;
     std::string message;
-    switch (Post(cloud::ApiUrl(cloud::kPathSoundCategories, settingsPath), nullptr, categories,
-                 message)) {
-        case Reply::kRequestFailed:
-            error = "从服务器获取特效分类失败";
+    switch (Request(cloud::ApiUrl(cloud::kPathSoundCategories, settingsPath), nullptr, buffer, data,
+                    message)) {
+        case Outcome::kRequestFailed:
+            error = kCategoriesFailed;
             return 0;
-        case Reply::kParseFailed:
-            error = message.empty() ? "解析json数据失败" : message;
+        case Outcome::kMalformed:
+            error = kCategoriesMalformed;
             return 0;
-        case Reply::kOk:
+        case Outcome::kNotOk:
+            error = message;
+            return 0;
+        case Outcome::kOk:
             break;
     }
-    if (!categories.isArray()) {
-        error = "解析json数据失败";
+    std::vector<cloud_sound::Category>& categories = list.categories;
+    if (!cloud_sound::ParseCategories(data, categories)) {
+        error = kCategoriesMalformed;
         return 0;
     }
-    ccm_util::CEvent ownPause(true);
-    ccm_util::CEvent* pause = stop ? stop : &ownPause;
-    config.ClearCloudCategories();
-    for (const Json::Value& category : categories) {
-        if (!category.isObject() || !category["id"].isInt()) continue;
-        const std::string name = category["categoryName"].isString()
-                                     ? cloud_sound::CutUtf8(category["categoryName"].asString(),
-                                                            cloud_sound::kCategoryNameMaxBytes)
-                                     : std::string();
-        const int index = config.AddCloudCategory(text::Utf8ToUtf16(name));
-        if (index < 0) continue;
-        const std::string body = "categoryId=" + std::to_string(category["id"].asInt());
-        Json::Value clips;
-        bool fetched = false;
-        for (int attempt = 0; attempt < cloud_sound::kClipRequestAttempts && !fetched; ++attempt) {
-            // A pause before each new attempt, cut short when the worker is asked to stop.
-            if (attempt > 0 && pause->Wait(cloud_sound::kClipRetryPauseMs)) return 0;
-            switch (Post(cloud::ApiUrl(cloud::kPathSoundsOfCategory, settingsPath), body.c_str(),
-                         clips, message)) {
-                case Reply::kRequestFailed:
-                    error = "从服务器获取分类中的特效失败";
-                    break;
-                case Reply::kParseFailed:
-                    error = "解析JSON数据失败";
-                    break;
-                case Reply::kOk:
-                    fetched = clips.isArray();
-                    if (!fetched) error = "解析JSON数据失败";
-                    break;
-            }
+
+    // Without a stop event (a blocking caller) the pauses are plain waits.
+    ccm_util::CEvent neverSet(true);
+    ccm_util::CEvent& pause = stop ? *stop : neverSet;
+    const std::string clipsUrl = cloud::ApiUrl(cloud::kPathSoundsOfCategory, settingsPath);
+    list.clips.resize(categories.size());
+    for (size_t c = 0; c < categories.size(); ++c)
+        if (!FetchClips(clipsUrl, categories[c].id, buffer, pause, stop, list.clips[c], error)) {
+            list = {};
+            return 0;
         }
-        if (!fetched) return 0;
-        for (const Json::Value& clip : clips) {
-            if (!clip.isObject() || !clip["url"].isString() || !clip["id"].isInt()) continue;
-            SoundEntry entry;
-            entry.kind = SoundEntry::kCloud;
-            entry.SetName(
-                text::Utf8ToUtf16(clip["name"].isString() ? clip["name"].asString() : ""));
-            entry.cloudId = clip["id"].asInt();
-            if (!entry.SetPathUtf8(clip["url"].asString())) continue;  // a URL too long to keep
-            config.AddCloudItem(static_cast<size_t>(index), entry);
-        }
-    }
     error.clear();
     return 1;
 }
@@ -129,8 +129,11 @@ int CCloudSoundListDownloader::Fetch(HotkeyConfig& config, const std::string& se
 void CCloudSoundListDownloader::Run() {
     auto event = std::make_shared<EventThreadCloudSoundFinishEvent>(m_sender);
     event->worker = this;
+    auto list = std::make_shared<cloud_sound::CategoryList>();
     std::string error;
-    event->success = Fetch(m_config, m_settingsPath, error, &StopEvent());
+    event->success = Fetch(m_settingsPath, *list, error, &StopEvent());
+    if (event->success) event->list = std::move(list);
     event->error = std::move(error);
+    // The gate is closed once the window that receives the event has gone.
     if (m_gate) m_gate->FireEventAsync(std::move(event));
 }

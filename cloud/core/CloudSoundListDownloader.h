@@ -3,45 +3,44 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 
+#include "CloudSoundList.h"
 #include "ThreadObject.h"
 
 class CNotifyGate;
-class HotkeyConfig;
 
 namespace cloud_sound {
 
-constexpr size_t kCategoryNameMaxBytes = 63;  // the stored name field holds 63 bytes + NUL
+// A failing clip request is tried this often, with this pause between the attempts; then
+// the fetch ends as failed instead of keeping the page busy for ever.
 constexpr int kClipRequestAttempts = 5;
 constexpr uint32_t kClipRetryPauseMs = 500;
 
-// The first maxBytes of UTF-8 text, cut at a character boundary.
-std::string CutUtf8(std::string_view text, size_t maxBytes);
-
 }  // namespace cloud_sound
 
-// Fetches the sound categories and the clips of each into the hotkey configuration (under
-// its lock), then posts EventThreadCloudSoundFinishEvent through the gate. A failing clip
-// request is tried again after a pause, a few times; then the fetch ends as failed rather
-// than keep the page busy for ever. Owners hold it in a shared pointer passed to Start().
+// Fetches the sound categories and the clips of each and posts them with
+// EventThreadCloudSoundFinishEvent through the gate; the receiver installs them into the
+// hotkey configuration (cloud_sound::Install).
+// Owners hold it in a shared pointer passed to Start(), so a fetch they stop and let go of
+// lives on until its request ends; a stop also cuts the retry pauses short.
 class CCloudSoundListDownloader : public CThreadObject {
   public:
-    CCloudSoundListDownloader(std::shared_ptr<CNotifyGate> gate, HotkeyConfig& config,
-                              std::string settingsPath, const void* sender = nullptr);
+    // settingsPath: where a configured service address may be kept (see cloud::BaseUrl).
+    CCloudSoundListDownloader(std::shared_ptr<CNotifyGate> gate, std::string settingsPath,
+                              const void* sender = nullptr);
     ~CCloudSoundListDownloader() override;
 
-    // The fetch itself, blocking (stop: checked between requests, may be null): 1, or 0 with
-    // the error text.
-    static int Fetch(HotkeyConfig& config, const std::string& settingsPath, std::string& error,
-                     ccm_util::CEvent* stop = nullptr);
+    // The fetch itself, blocking: 1 with the whole list, or 0 (list empty) with the error
+    // text. stop (may be null) is looked at before each request and ends the pauses between
+    // attempts.
+    static int Fetch(const std::string& settingsPath, cloud_sound::CategoryList& list,
+                     std::string& error, ccm_util::CEvent* stop = nullptr);
 
   protected:
     void Run() override;
 
   private:
     const std::shared_ptr<CNotifyGate> m_gate;
-    HotkeyConfig& m_config;
     const std::string m_settingsPath;
     const void* const m_sender;
 };

@@ -51,10 +51,10 @@ at() { sx "$(w "$1")" "$(w "$3")" pad "$2"; }
 mix() {
   local o=$1 args=() id vol
   shift
-  for spec in "$@"; do
-    id="${spec%%:*}"
+  for item in "$@"; do
+    id="${item%%:*}"
     vol=1
-    [ "$spec" != "$id" ] && vol="${spec#*:}"
+    [ "$item" != "$id" ] && vol="${item#*:}"
     args+=(-v "$vol" "$(w "$id")")
   done
   sx -m "${args[@]}" "$(w "$o")"
@@ -107,10 +107,10 @@ applause() {
 
 # Laughter: several voices laughing, each at its own pitch, speed and start.
 laughter() {
-  local id=$1 n=0 parts=() spec text pitch speed start
+  local id=$1 n=0 parts=() item text pitch speed start
   shift
-  for spec in "$@"; do
-    IFS=/ read -r text pitch speed start <<<"$spec"
+  for item in "$@"; do
+    IFS=/ read -r text pitch speed start <<<"$item"
     say "$id.v$n" "$text" -p "$pitch" -s "$speed"
     at "$id.v$n" "$start" "$id.a$n"
     parts+=("$id.a$n")

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
@@ -21,6 +22,7 @@
 #include "NotifyCenter.h"
 #include "PulseDaemon.h"
 #include "SoundPads.h"
+#include "SoundService.h"
 #include "TipWindow.h"
 #include "WorkSpace.h"
 
@@ -61,16 +63,6 @@ std::string SinkIndex(const std::string& name) {
     return {};
 }
 
-// A fixture folder with count sound categories of one clip each.
-void MakeCloudRoot(const std::string& root, int count) {
-    const fs::path clip = fs::path(LW52_FIXTURE_DIR) / "sounds" / "掌声欢呼" / "ding.mp3";
-    for (int c = 0; c < count; ++c) {
-        const fs::path folder = fs::path(root) / "sounds" / ("类别" + std::to_string(c + 1));
-        fs::create_directories(folder);
-        fs::copy_file(clip, folder / ("clip" + std::to_string(c) + ".mp3"));
-    }
-}
-
 class SoundPageTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -78,8 +70,9 @@ class SoundPageTest : public ::testing::Test {
         LW52_REQUIRE_CLOUD_FIXTURE();
         std::string error;
         ASSERT_TRUE(pulse.Start(&error)) << error;
-        MakeCloudRoot(dir.Path() + "/cloud", 9);
-        ASSERT_TRUE(cloud.Start(dir.Path() + "/cloud"));
+        SoundService service(dir.Path() + "/cloud");
+        for (int c = 1; c <= 9; ++c) service.AddCategory("类别" + std::to_string(c), 1);
+        ASSERT_TRUE(cloud.Start(service.Root()));
         const std::string vhid = dir.Path() + "/vhid";
         ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH, {"--dir", vhid}));
         ASSERT_NE(card.WaitForLine("listening on", 10000), "");
@@ -241,6 +234,20 @@ TEST_F(SoundPageTest, TheMenuFollowsThePadAndLoadsIntoTheCard) {
     ASSERT_EQ(app->Hotkeys().Favourites().size(), 17u);
     EXPECT_EQ(Pad(14000)->text(), "鄙视");
     EXPECT_EQ(Pad(14000)->parentWidget()->findChild<QLabel*>()->text(), "");
+
+    // A grid rebuilt while a pad's menu is open (a download ending) waits for the menu: the
+    // pad whose menu it is must not go under it.
+    QAbstractButton* open = Pad(14002);
+    QPointer<QAbstractButton> watched = open;
+    page->chooseMenuItem = [&](const std::vector<int>&) {
+        page->RebuildFavourites();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(watched) << "deleted while its menu runs";
+        EXPECT_EQ(Pad(14002), open);
+        return 0;
+    };
+    page->OpenPadMenu(14002, QPoint());
+    EXPECT_NE(Pad(14002), open) << "rebuilt once the menu closed";
 }
 
 TEST_F(SoundPageTest, ACloudPadDownloadsOnceThenPlaysAndCanBeAFavourite) {

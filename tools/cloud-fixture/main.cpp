@@ -3,7 +3,9 @@
 // demand. Prints "lw52-cloud-fixture: listening on http://127.0.0.1:PORT/tuning" once it
 // accepts connections; SIGINT or SIGTERM end it with status 0.
 #include <signal.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -41,7 +43,13 @@ void PrintUsage(FILE* to) {
                  "  --root DIR   fixture folder (default %s)\n"
                  "  --fault NAME %s\n"
                  "  --slow-ms N  how long the slow fault holds a reply (default 8000)\n"
-                 "  POST /fault?name=NAME switches the fault while running.\n",
+                 "  POST /fault?name=NAME switches the fault while running.\n"
+                 "  clipfail fails only the clip requests of the sound categories.\n"
+                 "fixture folder (read on every request, so it may change while serving):\n"
+                 "  effects/CATEGORY/*.dteff, sounds/CATEGORY/*.mp3, firmware/upgrade.json;\n"
+                 "  a category folder may hold names.txt (FILE=display name) and urls.txt\n"
+                 "  (FILE=URL, {url} standing for the file's own URL) to give clips other,\n"
+                 "  even hostile, URLs. A category's name is its folder's name.\n",
                  LW52_CLOUD_FIXTURE_DIR, FixtureServer::FaultNames());
 }
 
@@ -109,14 +117,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lw52-cloud-fixture: cannot bind 127.0.0.1:%d\n", options.port);
         return 1;
     }
-    std::thread([&server, stopSignals] {
+    std::atomic<bool> signalled{false};
+    std::thread stopper([&server, &signalled, stopSignals] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
+        signalled = true;
         server.Stop();
-    }).detach();
+    });
 
     // The socket listens from Bind on, so a client may connect as soon as it reads this.
     std::printf("lw52-cloud-fixture: listening on http://127.0.0.1:%d/tuning\n", port);
     std::fflush(stdout);
-    return server.Serve() ? 0 : 1;
+    const bool served = server.Serve();
+    // The stopper must be done with the server before the server goes. When serving ended
+    // without a signal, one of our own wakes it (every thread blocks it: sigwait takes it).
+    if (!signalled) kill(getpid(), SIGTERM);
+    stopper.join();
+    return served ? 0 : 1;
 }

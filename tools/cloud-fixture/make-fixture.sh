@@ -36,3 +36,7 @@ clip 掌声欢呼 ding.mp3 0.5 sine 1320
 clip 搞笑音效 boing.mp3 0.7 sine 300-900
 clip 搞笑音效 buzzer.mp3 0.6 square 160
 clip 搞笑音效 whistle.mp3 0.8 sine 2000-1200
+clip 综艺效果 drumroll.mp3 1.0 brownnoise tremolo 30 80
+clip 综艺效果 tada.mp3 0.6 sine 523:1047
+clip 游戏音效 coin.mp3 0.3 square 988:1319
+clip 游戏音效 laser.mp3 0.4 sine 1800-300
