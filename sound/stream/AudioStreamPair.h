@@ -11,7 +11,10 @@
 struct AudioStreamPair {
     enum PlayResult { kPlayFailed = 0, kPlayOk = 1, kResourceMissing = -1 };
 
-    ~AudioStreamPair() { ReleaseStreams(); }
+    ~AudioStreamPair() {
+        if (loadThread.joinable()) loadThread.join();
+        ReleaseStreams();
+    }
 
     std::thread loadThread;  // the recording page's loader, joined when it ends
     std::string deviceFilter = "LW52";
