@@ -109,6 +109,8 @@ LW52_DECLARE_EVENT(EventDeviceChanged, 10030008, "on_device_changed")
 constexpr int kEventUpgradeFirmwareId = 10030009;
 constexpr const char* kEventUpgradeFirmwareName = "on_upgrade_firmware";
 LW52_DECLARE_EVENT(EventDecoderFinsh, 10030011, "on_event_decoder_staus")
+int32_t status = 0;   // 1 decoded, 0 nothing decoded
+std::string wavPath;  // the WAV file made (status 1)
 }
 ;
 LW52_DECLARE_EVENT(EventVolumeChange, 10030012, "on_event_volumechange")

@@ -2,6 +2,8 @@
 
 #include <sys/time.h>
 
+#include <algorithm>
+
 namespace audio {
 
 namespace {
@@ -50,6 +52,21 @@ void OnServerInfo(pa_context*, const pa_server_info* info, void* user) {
     }
     defaults->done = true;
     defaults->connection->Signal();
+}
+
+struct SinkLevel {
+    PulseConnection* connection;
+    bool found = false;
+    pa_volume_t volume = PA_VOLUME_MUTED;
+};
+
+void OnSinkLevel(pa_context*, const pa_sink_info* info, int eol, void* user) {
+    auto* level = static_cast<SinkLevel*>(user);
+    if (eol == 0 && info) {
+        level->found = true;
+        level->volume = pa_cvolume_max(&info->volume);
+    }
+    level->connection->Signal();
 }
 
 struct Exists {
@@ -231,6 +248,23 @@ bool PulseConnection::ListInputs(std::vector<DeviceInfo>& out, int timeoutMs, st
     }
     for (auto& d : list) d.isDefault = d.name == defaultSource;
     out = std::move(list);
+    return true;
+}
+
+bool PulseConnection::DefaultOutputLevel(double& level, int timeoutMs, std::string& error) {
+    std::string sink, source;
+    if (!ServerDefaults(sink, source, timeoutMs) || sink.empty()) {
+        error = "no default output: " + ErrorText();
+        return false;
+    }
+    SinkLevel found{this};
+    pa_operation* op =
+        pa_context_get_sink_info_by_name(m_context, sink.c_str(), OnSinkLevel, &found);
+    if (!WaitOperation(op, timeoutMs) || !found.found) {
+        error = "cannot read the level of " + sink + ": " + ErrorText();
+        return false;
+    }
+    level = std::min(1.0, static_cast<double>(found.volume) / PA_VOLUME_NORM);
     return true;
 }
 

@@ -55,6 +55,10 @@ class PulseConnection {
     // Whether a sink (output) or source (input) of that name exists now.
     bool DeviceExists(bool output, const std::string& name, int timeoutMs);
 
+    // The level of the default output: its loudest channel, 1.0 at the server's 100 %
+    // (levels above that count as 1.0). Lock held, connected.
+    bool DefaultOutputLevel(double& level, int timeoutMs, std::string& error);
+
     // The text for the context's last error.
     std::string ErrorText() const;
 

@@ -11,7 +11,7 @@ packages=(
   libqt6svg6 libgl-dev libxkbcommon-dev fonts-noto-cjk xvfb xauth
   libxcb1-dev libxcb-keysyms1-dev xdotool
   qemu-system-x86
-  pulseaudio pulseaudio-utils libpulse-dev libsndfile1-dev
+  pulseaudio pulseaudio-utils libpulse-dev libsndfile1-dev libmad0-dev libsoxr-dev
 )
 
 missing=()

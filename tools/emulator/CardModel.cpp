@@ -214,8 +214,16 @@ void CCardModel::HandleSoundData(const uint8_t* in) {
                       sound.expectedFrames);
         return;
     }
-    if (counter != sound.receivedFrames)
+    // A frame whose reply was lost comes again: it is acknowledged, not stored twice. A
+    // frame out of order is not stored either, so the slot never holds misplaced bytes.
+    if (counter < sound.receivedFrames) {
+        ++sound.repeatedFrames;
+        return;
+    }
+    if (counter != sound.receivedFrames) {
         SetFirstError(sound.error, "frame counter %d, expected %d", counter, sound.receivedFrames);
+        return;
+    }
     sound.pcm.insert(sound.pcm.end(), in + 4, in + 4 + perFrame);
     if (static_cast<int>(sound.pcm.size()) > sound.totalBytes)
         sound.pcm.resize(static_cast<size_t>(sound.totalBytes));

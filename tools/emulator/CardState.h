@@ -55,6 +55,7 @@ struct SoundSlot {
     int expectedFrames = 0;
     int totalBytes = 0;
     int receivedFrames = 0;
+    int repeatedFrames = 0;  // frames sent again after a lost reply, not stored again
     bool complete = false;
     std::string error;         // first problem seen, empty when none
     std::vector<uint8_t> pcm;  // 16-bit LE mono 48 kHz, trimmed to totalBytes

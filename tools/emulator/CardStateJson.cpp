@@ -128,6 +128,7 @@ void WriteSound(CJsonWriter& json, const CardState& state) {
         json.Key("slot").Int(static_cast<long long>(i + 1));
         json.Key("announced").Bool(slot.announced);
         json.Key("frames").Int(slot.receivedFrames);
+        json.Key("repeatedFrames").Int(slot.repeatedFrames);
         json.Key("expectedFrames").Int(slot.expectedFrames);
         json.Key("bytes").Int(static_cast<long long>(slot.pcm.size()));
         json.Key("totalBytes").Int(slot.totalBytes);
