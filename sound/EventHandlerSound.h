@@ -17,6 +17,7 @@ namespace cloud_sound {
 struct CategoryList;
 }
 class CNotifyGate;
+class CSendWindow;
 class CThreadObject;
 class EventArgs;
 class INotifyCenter;
@@ -47,9 +48,11 @@ class CEventHandlerSound : public IPageHandler {
     // Chooses from the pad menu's items instead of a person (0: nothing chosen); runs where the
     // menu would, so grids rebuilt meanwhile wait until it returns.
     std::function<int(const std::vector<int>& items)> chooseMenuItem;
-    // What the "载入设备" items asked for last (path or resource name, resource flag): the
-    // upload window that takes it arrives with the card-slot upload.
+    // Takes what the "载入设备" items ask for (path or resource name, resource flag, slot)
+    // instead of the upload window; null: the window opens.
     std::function<void(const std::string& path, int resourceFlag, int slot)> onSendRequest;
+    // Called with the upload window before it runs (modally) on the page's behalf.
+    std::function<void(CSendWindow&)> onSendWindowOpen;
 
     CEventHandlerSound();
     ~CEventHandlerSound() override;

@@ -10,7 +10,10 @@
 #include "HotkeyConfig.h"
 #include "InputHotkeyDialog.h"
 #include "NotifyCenter.h"
+#include "QvAudioProtocol.h"
+#include "SendWindow.h"
 #include "SoundPads.h"
+#include "WorkSpace.h"
 
 namespace {
 
@@ -150,8 +153,26 @@ void CEventHandlerSound::SendToSlot(int slot) {
 
 void CEventHandlerSound::OnDoSendData(EventArgs& e) {
     auto& event = static_cast<EventDoSendData&>(e);
-    if (m_uploadWindowOpen) return;
-    if (onSendRequest) onSendRequest(event.path, event.resourceFlag, m_sendSlot);
+    CWorkSpace* workspace = m_host->Workspace();
+    CQvAudioProtocol* protocol = workspace ? workspace->Protocol() : nullptr;
+    if (m_uploadWindowOpen || !protocol || protocol->soundTransferActive.load()) return;
+    if (onSendRequest) {
+        onSendRequest(event.path, event.resourceFlag, m_sendSlot);
+        return;
+    }
+    CSendWindow::Request request;
+    request.source = event.path;
+    request.slot = m_sendSlot;
+    request.padVolume = m_host->Hotkeys().Volume();
+    request.resourceFlag = event.resourceFlag;
+    ModalScope modal(*this);
+    m_uploadWindowOpen = true;
+    {
+        CSendWindow window(request, *protocol, m_host->NotifyCenter(), m_host->Window());
+        if (onSendWindowOpen) onSendWindowOpen(window);
+        window.exec();
+    }
+    m_uploadWindowOpen = false;
 }
 
 void CEventHandlerSound::AddToFavourites() {

@@ -21,6 +21,7 @@ QString LayoutPath(const QString& resourceName) {
         {"LAYOUT:XML_SAVEEFFECT", ":/layouts/saveeffect.ui"},
         {"LAYOUT:XML_SAVEPRESET", ":/layouts/savepreset.ui"},
         {"LAYOUT:XML_EDIT_ADDFILENAME", ":/layouts/editfilename.ui"},
+        {"LAYOUT:XML_SENDDATA", ":/layouts/senddata.ui"},
     };
     const auto it = layouts.find(resourceName);
     return it == layouts.end() ? QString() : it->second;

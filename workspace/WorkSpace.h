@@ -90,6 +90,7 @@ class CWorkSpace {
     bool AddDownloadedEffect(const lw52::CloudEffectRecord& record);
     const std::map<int, int>& Pending() const { return m_pending; }
     const std::string& SettingsPath() const { return m_settingsPath; }
+    CQvAudioProtocol* Protocol() const { return m_protocol; }
     const lw52::EffectFileHeader& LastEffectFileHeader() const { return m_lastEffectFileHeader; }
 
     static constexpr int kFileEffectApplied = 164;  // effect number of an unsaved effect file

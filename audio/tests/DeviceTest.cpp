@@ -2,6 +2,7 @@
 #include <set>
 
 #include "DeviceFilter.h"
+#include "MasterVolume.h"
 #include "PulseTest.h"
 
 using namespace audiokit;
@@ -139,6 +140,27 @@ TEST_F(AudioDevices, RecorderOnTheCardsLineInputHearsTheCardsOutput) {
     // Writing the capture to a file comes with the MP3 encoder; until then it says so.
     EXPECT_FALSE(recorder->RecordToFile(m_dir.Path() + "/out.mp3", 1, 0));
     EXPECT_EQ(ErrorOf(*recorder), "recording to MP3 is not available in this build");
+}
+
+// The master level is the default output's volume as the server shows it: 30 % reads 0.30,
+// anything above 100 % reads 1.0. Another output's volume does not count.
+TEST_F(AudioDevices, MasterLevelIsTheDefaultOutputsVolume) {
+    struct Case {
+        const char* command;
+        double level;
+    } cases[] = {
+        {"pactl set-sink-volume other_out 30%", 0.30},
+        {"pactl set-sink-volume lw52_out 10%", 0.30},
+        {"pactl set-sink-volume other_out 150%", 1.0},
+        {"pactl set-sink-volume other_out 100% && pactl set-sink-volume lw52_out 100%", 1.0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(system(c.command), 0) << c.command;
+        double level = -1;
+        std::string error;
+        ASSERT_TRUE(audio::ReadMasterVolume(level, &error)) << error;
+        EXPECT_NEAR(level, c.level, 0.001) << c.command;
+    }
 }
 
 }  // namespace

@@ -6,24 +6,32 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
+#include <QProgressBar>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
 #include "ChildProcess.h"
+#include "ClipPipeline.h"
 #include "CloudFixture.h"
+#include "Controls.h"
 #include "EventHandlerSound.h"
 #include "HotkeyConfig.h"
 #include "MainApp.h"
 #include "MainDlg.h"
+#include "MainHideWnd.h"
 #include "MessageBox.h"
 #include "NotifyCenter.h"
 #include "PulseDaemon.h"
+#include "SendWindow.h"
 #include "SoundPads.h"
 #include "SoundService.h"
 #include "TipWindow.h"
+#include "UploadVolume.h"
+#include "WaveFile.h"
 #include "WorkSpace.h"
 
 namespace fs = std::filesystem;
@@ -279,3 +287,97 @@ TEST_F(SoundPageTest, ACloudPadDownloadsOnceThenPlaysAndCanBeAFavourite) {
 }
 
 }  // namespace
+
+// "载入设备" runs the upload window to its end: the clip scaled by the pad volume and the
+// server's master level arrives in the card's slot exactly as the pipeline makes it. While the
+// window is open the user cannot close it, the tray refuses Exit and further uploads wait.
+TEST_F(SoundPageTest, LoadIntoDeviceSendsThePadIntoTheCardSlot) {
+    ASSERT_EQ(system("pactl set-sink-volume @DEFAULT_SINK@ 50%"), 0);
+    const int padVolume = app->Hotkeys().Volume();
+    int windows = 0;
+    QString firstTip;
+    bool progressHiddenAtFirst = false;
+    bool visibleInItsLoop = false;
+    bool survivedClose = false;
+    int decoderVolume = -1;
+    int progressMax = 0, lastProgress = 0;
+    page->onSendWindowOpen = [&](CSendWindow& w) {
+        ++windows;
+        firstTip = FindControlAs<QLabel>(&w, "txt_tip")->text();
+        progressHiddenAtFirst = FindControl(&w, "send_progress")->isHidden();
+        decoderVolume = w.DecoderVolume();
+        auto* bar = FindControlAs<QProgressBar>(&w, "mood_effect");
+        QObject::connect(bar, &QProgressBar::valueChanged, bar, [&, bar](int value) {
+            lastProgress = value;
+            progressMax = bar->maximum();
+        });
+        QTimer::singleShot(0, &w, [&, window = &w] {
+            visibleInItsLoop = window->isVisible();
+            window->close();
+            QTest::keyClick(window, Qt::Key_Escape);
+            survivedClose = window->isVisible();
+            app->HideWindow()->OnCommand(CMainHideWnd::kCmdExit);
+            EventDoSendData again;
+            again.path = "DJ_ZS";
+            again.resourceFlag = 1;
+            app->NotifyCenter().FireEvent(again);
+        });
+    };
+    page->OpenPadMenu(15004, QPoint());  // a built-in clip
+    page->OnMenuCommand(pads::kCmdSlot2);
+
+    EXPECT_EQ(windows, 1) << "an upload asked for meanwhile is ignored";
+    EXPECT_EQ(firstTip, "正在解码特效文件...");
+    EXPECT_TRUE(progressHiddenAtFirst);
+    EXPECT_TRUE(visibleInItsLoop);
+    EXPECT_TRUE(survivedClose);
+    EXPECT_EQ(boxes, std::vector<QString>{"正在载入特效，暂时不能退出软件"});
+    EXPECT_NE(app->MainWindow(), nullptr);
+    EXPECT_FALSE(app->GetProtocol()->soundTransferActive.load());
+    EXPECT_EQ(decoderVolume, upload::DecoderVolume(padVolume, 51));
+
+    std::vector<uint8_t> expected;
+    ASSERT_EQ(upload::PrepareClip("DJ_DHX", 1, padVolume, 0.5, expected),
+              upload::PrepareResult::kOk);
+    EXPECT_EQ(progressMax, static_cast<int>(expected.size()));
+    EXPECT_EQ(lastProgress, progressMax);
+    const std::string dump = dir.Path() + "/slot2.wav";
+    card.WriteLine("dump 2 " + dump);
+    EXPECT_EQ(card.WaitForLine("ok ", 5000), "ok " + std::to_string(expected.size()) + " bytes");
+    upload::CWaveFile wav;
+    ASSERT_TRUE(wav.Open(dump));
+    ASSERT_EQ(wav.DataLength(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), wav.Data()));
+    ASSERT_EQ(system("pactl set-sink-volume @DEFAULT_SINK@ 100%"), 0);
+}
+
+TEST_F(SoundPageTest, UploadFailuresCloseTheWindowWithTheirMessage) {
+    // Nothing decodable: nothing reaches the card.
+    const std::string text = dir.Path() + "/text.mp3";
+    std::ofstream(text) << "not audio at all";
+    EventDoSendData send;
+    send.path = text;
+    app->NotifyCenter().FireEvent(send);
+    EXPECT_EQ(boxes, std::vector<QString>{"特效解码失败"});
+    card.WriteLine("state");
+    const std::string state = card.WaitForLine("\"sound\"", 5000);
+    ASSERT_NE(state, "");
+    EXPECT_EQ(state.find("\"announced\":true"), std::string::npos) << state;
+
+    // The card falls silent a third of the way through: three attempts, then the failure.
+    bool dropped = false;
+    page->onSendWindowOpen = [&](CSendWindow& w) {
+        auto* bar = FindControlAs<QProgressBar>(&w, "mood_effect");
+        QObject::connect(bar, &QProgressBar::valueChanged, bar, [this, bar, &dropped](int value) {
+            if (!dropped && value > bar->maximum() / 3) {
+                dropped = true;
+                card.WriteLine("fault drop 100000");
+            }
+        });
+    };
+    page->OpenPadMenu(15003, QPoint());
+    page->OnMenuCommand(pads::kCmdSlot1);
+    EXPECT_EQ(boxes.back(), "载入特效失败");
+    EXPECT_FALSE(app->GetProtocol()->soundTransferActive.load());
+    card.WriteLine("fault clear");
+}

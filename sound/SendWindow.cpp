@@ -1,0 +1,147 @@
+#include "SendWindow.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+#include "Controls.h"
+#include "MasterVolume.h"
+#include "MessageBox.h"
+#include "NotifyCenter.h"
+#include "PcmConverter.h"
+#include "QvAudioProtocol.h"
+#include "UiEvents.h"
+#include "UiLoader.h"
+#include "UploadVolume.h"
+
+std::function<bool(double& level)> CSendWindow::masterLevelSource;
+
+namespace {
+
+// The default output's level; 1.0 (nothing taken off) when no sound server answers, so a
+// missing server never silences an upload.
+double MasterLevel() {
+    double level = 1.0;
+    if (CSendWindow::masterLevelSource) {
+        if (!CSendWindow::masterLevelSource(level)) level = 1.0;
+    } else if (!audio::ReadMasterVolume(level, nullptr, 1000)) {
+        level = 1.0;
+    }
+    return level;
+}
+
+}  // namespace
+
+CSendWindow::CSendWindow(const Request& request, CQvAudioProtocol& protocol, INotifyCenter& center,
+                         QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint),
+      m_request(request),
+      m_protocol(protocol),
+      m_center(center),
+      m_gate(std::make_shared<CNotifyGate>(center)),
+      m_poster(this,
+               [this](uint32_t message, uint64_t wParam, int64_t) { OnMessage(message, wParam); }) {
+    m_protocol.soundTransferActive = true;
+    setObjectName("dlgSendData");
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    QWidget* content = LoadLayout("LAYOUT:XML_SENDDATA", this);
+    if (content) {
+        layout->addWidget(content);
+        setFixedSize(content->size());
+        setWindowTitle(content->windowTitle());
+        m_waiting = FindControl(content, "waitting_tip");
+        m_sending = FindControl(content, "send_progress");
+        m_progress = FindControlAs<QProgressBar>(content, "mood_effect");
+        m_tip = FindControlAs<QLabel>(content, "txt_tip");
+    }
+
+    m_subscription = m_center.Subscribe(EventDecoderFinsh::kId, EventDecoderFinsh::kName,
+                                        [this](EventArgs& event) { OnDecoderFinished(event); });
+    m_decoderVolume =
+        upload::DecoderVolume(m_request.padVolume, upload::MasterPercent(MasterLevel()));
+    if (!m_decoder.Start(m_request.source, m_decoderVolume, m_request.resourceFlag, m_gate)) {
+        // No temporary file can be made: nothing can be decoded. Reported once the window
+        // runs, so its owner sees the same close as for any other failure.
+        QMetaObject::invokeMethod(
+            this, [this] { Finish(tr("特效解码失败"), tr("提示")); }, Qt::QueuedConnection);
+    }
+}
+
+CSendWindow::~CSendWindow() {
+    m_center.Unsubscribe(m_subscription);
+    m_sender.RequestStop();
+    m_sender.Join();
+    m_decoder.Cleanup();
+    m_gate->Close();
+    m_protocol.soundTransferActive = false;
+}
+
+void CSendWindow::OnDecoderFinished(EventArgs& e) {
+    auto& event = static_cast<EventDecoderFinsh&>(e);
+    if (event.Sender() != &m_decoder || m_stage != Stage::kDecoding) return;
+    if (event.status != 1) {
+        Finish(tr("特效解码失败"), tr("提示"));
+        return;
+    }
+    std::vector<uint8_t> pcm;
+    const bool converted = upload::LoadAndConvert(event.wavPath, pcm);
+    m_decoder.Cleanup();  // the WAV file goes with it
+    if (!converted) {
+        Finish(tr("特效载入失败"), tr("提示"));
+        return;
+    }
+    m_stage = Stage::kWaiting;
+    if (m_tip) m_tip->setText(tr("正在等待设备接受数据..."));
+    if (!m_sender.Start(m_protocol, m_request.slot, std::move(pcm), &m_poster))
+        Finish(tr("创建线程失败"), tr("错误"));
+}
+
+void CSendWindow::OnMessage(uint32_t message, uint64_t wParam) {
+    if (m_stage == Stage::kClosed) return;
+    switch (message) {
+        case upload::MSG_SEND_STARTED:
+            m_stage = Stage::kSending;
+            if (m_waiting) m_waiting->hide();
+            if (m_sending) m_sending->show();
+            if (m_progress) {
+                m_progress->setRange(0, static_cast<int>(wParam));
+                m_progress->setValue(0);
+            }
+            break;
+        case upload::MSG_SEND_PROGRESS:
+            if (m_progress) m_progress->setValue(static_cast<int>(wParam));
+            break;
+        case upload::MSG_SEND_DONE:
+            m_sender.Join();
+            if (wParam == 0)
+                Finish();
+            else
+                Finish(tr("载入特效失败"), tr("提示"));
+            break;
+        default:
+            break;
+    }
+}
+
+void CSendWindow::Finish(const QString& text, const QString& caption) {
+    if (m_stage == Stage::kClosed) return;
+    m_stage = Stage::kClosed;
+    m_failure = text;
+    m_closing = true;
+    QDialog::done(text.isEmpty() ? Accepted : Rejected);
+    if (!text.isEmpty()) msgbox::Show(parentWidget(), text, caption, msgbox::kOk);
+}
+
+void CSendWindow::done(int result) {
+    if (m_closing) QDialog::done(result);
+}
+
+void CSendWindow::closeEvent(QCloseEvent* event) {
+    if (m_closing)
+        QDialog::closeEvent(event);
+    else
+        event->ignore();
+}

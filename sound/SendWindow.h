@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "LibmadDecoder.h"
+#include "SoundSender.h"
+#include "WindowTimers.h"
+
+class CNotifyGate;
+class CQvAudioProtocol;
+class EventArgs;
+class INotifyCenter;
+class QLabel;
+class QProgressBar;
+
+// The small modal window that loads a clip into one of the card's sound slots: decoding (busy
+// animation), converting, waiting for the card to accept the header, sending (progress), then
+// it closes itself, with a message box when something failed. The user cannot close it; while
+// it exists the protocol's soundTransferActive is set (the tray refuses Exit, the pad page
+// ignores further uploads).
+class CSendWindow : public QDialog {
+    Q_OBJECT
+
+  public:
+    struct Request {
+        std::string source;  // a file path, or a built-in clip's resource name
+        int slot = 1;        // 1..3
+        int padVolume = 100;
+        int resourceFlag = 0;  // 1: source is a resource name
+    };
+    enum class Stage { kDecoding, kWaiting, kSending, kClosed };
+
+    // Where the master level comes from (null: the sound server's default output; 1.0 when
+    // it cannot be read). Tests and scripted runs set a fixed level.
+    static std::function<bool(double& level)> masterLevelSource;
+
+    CSendWindow(const Request& request, CQvAudioProtocol& protocol, INotifyCenter& center,
+                QWidget* parent);
+    ~CSendWindow() override;
+
+    Stage CurrentStage() const { return m_stage; }
+    int DecoderVolume() const { return m_decoderVolume; }
+    // The words of the message box the window closed with; empty after a good transfer.
+    const QString& FailureText() const { return m_failure; }
+
+    // Close requests (Escape, the window manager, ids 1 and 2) are swallowed.
+    void reject() override {}
+    void done(int result) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void OnDecoderFinished(EventArgs& event);
+    void OnMessage(uint32_t message, uint64_t wParam);
+    // Closes the window; a non-empty text then shows in a message box over the parent.
+    void Finish(const QString& text = {}, const QString& caption = {});
+
+    Request m_request;
+    CQvAudioProtocol& m_protocol;
+    INotifyCenter& m_center;
+    std::shared_ptr<CNotifyGate> m_gate;
+    int m_subscription = 0;
+    int m_decoderVolume = 0;
+    Stage m_stage = Stage::kDecoding;
+    QString m_failure;
+    bool m_closing = false;
+
+    QWidget* m_waiting = nullptr;
+    QWidget* m_sending = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_tip = nullptr;
+
+    // Declared in this order so the sender thread ends before the poster it posts to goes.
+    CMessagePoster m_poster;
+    upload::CLibmadDecoder m_decoder;
+    upload::CSoundSender m_sender;
+};
