@@ -3,6 +3,7 @@
 #include <sys/time.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace audio {
 
@@ -252,15 +253,19 @@ bool PulseConnection::ListInputs(std::vector<DeviceInfo>& out, int timeoutMs, st
 }
 
 bool PulseConnection::DefaultOutputLevel(double& level, int timeoutMs, std::string& error) {
+    // One deadline for both questions.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string sink, source;
     if (!ServerDefaults(sink, source, timeoutMs) || sink.empty()) {
         error = "no default output: " + ErrorText();
         return false;
     }
     SinkLevel found{this};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
     pa_operation* op =
         pa_context_get_sink_info_by_name(m_context, sink.c_str(), OnSinkLevel, &found);
-    if (!WaitOperation(op, timeoutMs) || !found.found) {
+    if (!WaitOperation(op, std::max(1, static_cast<int>(left.count()))) || !found.found) {
         error = "cannot read the level of " + sink + ": " + ErrorText();
         return false;
     }

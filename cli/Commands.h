@@ -15,6 +15,8 @@ int CmdPreset(const CliContext& ctx);
 int CmdSaveEffect(const CliContext& ctx);
 int CmdSavePreset(const CliContext& ctx);
 int CmdUploadEffect(const CliContext& ctx);
+int CmdUploadSound(const CliContext& ctx);
+int CmdConvertSound(const CliContext& ctx);
 int CmdWatch(const CliContext& ctx);
 int CmdEqResponse(const CliContext& ctx);
 int CmdLibrary(const CliContext& ctx);

@@ -29,6 +29,10 @@ const char* kUsage =
     "                       store the group's values as user preset SLOT (0..3) of GROUP (1..3)\n"
     "  upload-effect FILE [--slot N]\n"
     "                       send an effect file: apply it, or store it in custom slot 1..3\n"
+    "  upload-sound FILE|builtin:NAME --slot N [--volume V] [--master LEVEL]\n"
+    "                       prepare a clip as the panel does (at most 20 s, 48 kHz mono) and\n"
+    "                       send it into sound slot 1..3; pad volume V (0..100, default 100)\n"
+    "                       at master LEVEL (0.0..1.0, default: the default output's level)\n"
     "  watch [--no-levels]  print arrivals, removals, changes made on the card and levels\n"
     "\n"
     "offline:\n"
@@ -38,6 +42,8 @@ const char* kUsage =
     "  frames effect-file FILE [--target N] [--packet 64|40]\n"
     "                       the frames an effect file becomes, one per line in hex\n"
     "  config dump          the stored records of the settings file as JSON\n"
+    "  convert-sound IN|builtin:NAME OUT.wav [--volume V] [--master LEVEL]\n"
+    "                       the 48 kHz mono 16-bit clip upload-sound would send, as a WAV file\n"
     "  eq-response G1..G10  the equaliser curve for ten band gains in dB: 1024 levels\n"
     "  library list|add-list NAME|remove-list NAME|rename-list OLD NEW\n"
     "  library import FOLDER|add FILE... [--list NAME]\n"
@@ -127,6 +133,8 @@ int main(int argc, char** argv) {
         {"save-effect", CmdSaveEffect},
         {"save-preset", CmdSavePreset},
         {"upload-effect", CmdUploadEffect},
+        {"upload-sound", CmdUploadSound},
+        {"convert-sound", CmdConvertSound},
         {"watch", CmdWatch},
         {"eq-response", CmdEqResponse},
         {"library", CmdLibrary},

@@ -25,7 +25,7 @@ double MasterLevel() {
     double level = 1.0;
     if (CSendWindow::masterLevelSource) {
         if (!CSendWindow::masterLevelSource(level)) level = 1.0;
-    } else if (!audio::ReadMasterVolume(level, nullptr, 1000)) {
+    } else if (!audio::ReadMasterVolume(level, nullptr, 500)) {
         level = 1.0;
     }
     return level;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <system_error>
 
 #include "Mp3Decode.h"
 #include "NotifyCenter.h"
@@ -43,16 +44,21 @@ bool CLibmadDecoder::Prepare(int volume) {
 int CLibmadDecoder::Start(const std::string& source, int volume, int resourceFlag,
                           std::shared_ptr<CNotifyGate> gate) {
     if (!Prepare(volume)) return 0;
-    m_worker = std::thread([this, source, resourceFlag, gate = std::move(gate)] {
-        // Linux priorities are per thread: only this worker yields to the UI and the sender.
-        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kBelowNormalNice);
-        DecodeResult result = Work(source, resourceFlag);
-        if (m_stop.load() || !gate) return;
-        auto event = std::make_shared<EventDecoderFinsh>(this);
-        event->status = result.status;
-        event->wavPath = result.wavPath;
-        gate->FireEventAsync(std::move(event));
-    });
+    try {
+        m_worker = std::thread([this, source, resourceFlag, gate = std::move(gate)] {
+            // Linux priorities are per thread: only this worker yields to the UI and the sender.
+            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kBelowNormalNice);
+            DecodeResult result = Work(source, resourceFlag);
+            if (m_stop.load() || !gate) return;
+            auto event = std::make_shared<EventDecoderFinsh>(this);
+            event->status = result.status;
+            event->wavPath = result.wavPath;
+            gate->FireEventAsync(std::move(event));
+        });
+    } catch (const std::system_error&) {
+        RemoveTempFile(m_rawPath);
+        return 0;
+    }
     return 1;
 }
 
@@ -66,15 +72,20 @@ DecodeResult CLibmadDecoder::Work(const std::string& source, int resourceFlag) {
     FILE* raw = fopen(m_rawPath.c_str(), "ab+");
     if (!raw) return {};
     const Mp3Pcm pcm = DecodeMp3(mp3, m_gain, kMaxSeconds, raw, &m_stop);
-    bool ok = fclose(raw) == 0 && !m_stop.load() && pcm.totalSamples > 0;
+    const bool decoded = fclose(raw) == 0 && !m_stop.load() && pcm.totalSamples > 0;
     std::string wavPath;
-    if (ok) {
+    if (decoded) {
         wavPath = MakeTempFile(kTempPrefix);
         m_wavPath = wavPath;
-        ok = !wavPath.empty() && WriteWav(m_rawPath, pcm.format, wavPath);
+        // A WAV that could not be written whole (a full disk) is not passed on shortened: the
+        // empty path then fails to load, which is what the user is told.
+        if (!wavPath.empty() && !WriteWav(m_rawPath, pcm.format, wavPath)) {
+            RemoveTempFile(m_wavPath);
+            wavPath.clear();
+        }
     }
-    unlink(m_rawPath.c_str());  // only needed while decoding
-    if (!ok) return {};
+    RemoveTempFile(m_rawPath);  // only needed while decoding
+    if (!decoded) return {};
     return {1, wavPath};
 }
 

@@ -9,7 +9,8 @@ class CNotifyGate;
 
 namespace upload {
 
-// The outcome of one decode: status 1 with the WAV file made, 0 when nothing was decoded.
+// The outcome of one decode: status 1 with the WAV file made (an empty path when it could
+// not be written), 0 when nothing was decoded.
 struct DecodeResult {
     int status = 0;
     std::string wavPath;

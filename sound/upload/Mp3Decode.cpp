@@ -32,12 +32,13 @@ size_t Id3v2Length(const uint8_t* data, size_t size) {
 }
 
 int16_t Scale(mad_fixed_t sample, double gain) {
-    sample += 1L << (MAD_F_FRACBITS - 16);
-    if (sample >= MAD_F_ONE)
-        sample = MAD_F_ONE - 1;
-    else if (sample < -MAD_F_ONE)
-        sample = -MAD_F_ONE;
-    const int value = sample >> (MAD_F_FRACBITS + 1 - 16);
+    // 64 bits: a sample near the top of the fixed-point range must clip, not wrap.
+    int64_t rounded = int64_t{sample} + (1L << (MAD_F_FRACBITS - 16));
+    if (rounded >= MAD_F_ONE)
+        rounded = MAD_F_ONE - 1;
+    else if (rounded < -MAD_F_ONE)
+        rounded = -MAD_F_ONE;
+    const auto value = static_cast<int>(rounded >> (MAD_F_FRACBITS + 1 - 16));
     return static_cast<int16_t>(value * gain);
 }
 

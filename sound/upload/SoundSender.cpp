@@ -53,8 +53,8 @@ int CSoundSender::Send(CQvAudioProtocol& protocol, int slot, const std::vector<u
                        IMessageSink* sink, const std::atomic<bool>* stop) {
     const int count = static_cast<int>(std::min<size_t>(pcm.size(), kMaxSoundBytes));
     const int packet = protocol.GetPacketSize();
-    if (!Exchange(protocol, MakeSoundHeader(slot, count, packet), kHeaderAttempts,
-                  kHeaderTimeoutMs))
+    if ((stop && stop->load()) || !Exchange(protocol, MakeSoundHeader(slot, count, packet),
+                                            kHeaderAttempts, kHeaderTimeoutMs))
         return 1;
     Post(sink, MSG_SEND_STARTED, static_cast<uint64_t>(count));
     const int frames = DataFrameCount(count, packet);

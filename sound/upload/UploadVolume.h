@@ -13,7 +13,7 @@ inline int MasterPercent(double level) {
 // The decoder volume for a pad volume (0..100) and a master percentage: the integer part of
 // padVolume / 100 x masterPercent.
 inline int DecoderVolume(int padVolume, int masterPercent) {
-    return static_cast<int>(padVolume / 100.0 * masterPercent);
+    return padVolume * masterPercent / 100;  // exact: no 0.29 x 100 = 28.999...
 }
 
 }  // namespace upload

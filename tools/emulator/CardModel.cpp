@@ -209,15 +209,16 @@ void CCardModel::HandleSoundData(const uint8_t* in) {
     SoundSlot& sound = m_state.sound[static_cast<size_t>(m_soundSlot - 1)];
     const int perFrame = m_config.packetSize - 8;
     const int counter = Le24(in + 4 + perFrame);
+    // The last frame stored, sent again after its reply was lost, is acknowledged and not
+    // stored twice. Any other frame out of order is an error and is not stored either, so the
+    // slot never holds misplaced bytes.
+    if (sound.receivedFrames > 0 && counter == sound.receivedFrames - 1) {
+        ++sound.repeatedFrames;
+        return;
+    }
     if (sound.receivedFrames >= sound.expectedFrames) {
         SetFirstError(sound.error, "frame %d beyond the %d announced", counter,
                       sound.expectedFrames);
-        return;
-    }
-    // A frame whose reply was lost comes again: it is acknowledged, not stored twice. A
-    // frame out of order is not stored either, so the slot never holds misplaced bytes.
-    if (counter < sound.receivedFrames) {
-        ++sound.repeatedFrames;
         return;
     }
     if (counter != sound.receivedFrames) {

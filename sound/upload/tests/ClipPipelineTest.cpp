@@ -113,6 +113,8 @@ TEST(UploadVolume, MasterPercentAndDecoderVolume) {
     EXPECT_EQ(upload::DecoderVolume(50, 51), 25);
     EXPECT_EQ(upload::DecoderVolume(100, 100), 100);
     EXPECT_EQ(upload::DecoderVolume(33, 51), 16);
+    EXPECT_EQ(upload::DecoderVolume(29, 100), 29);
+    EXPECT_EQ(upload::DecoderVolume(70, 90), 63);
     EXPECT_EQ(upload::DecoderVolume(100, 0), 0);
 }
 

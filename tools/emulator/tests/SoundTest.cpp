@@ -95,6 +95,32 @@ TEST(SoundTest, RecordsFramesOutOfOrderAndAnnouncementsThatDoNotAddUp) {
     }
 }
 
+// A frame whose reply was lost is sent again: the card acknowledges it and keeps one copy,
+// the last frame included. Going back further is a fault of the sender.
+TEST(SoundTest, AFrameSentAgainIsStoredOnceButAnOlderOneIsAnError) {
+    const std::vector<uint8_t> pcm = Pattern(560, 5);  // 10 frames at N=64
+    const std::vector<Frame> frames = SoundFrames(64, 3, pcm);
+    std::vector<Frame> repeats;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        repeats.push_back(frames[i]);
+        if (i == 4 || i + 1 == frames.size()) repeats.push_back(frames[i]);
+    }
+    CCardModel model;
+    for (const Frame& frame : repeats) ASSERT_EQ(Send(model, frame).size(), 1u);
+    SoundSlot slot = model.Sound(3);
+    EXPECT_TRUE(slot.complete);
+    EXPECT_EQ(slot.error, "");
+    EXPECT_EQ(slot.repeatedFrames, 2);
+    EXPECT_EQ(slot.pcm, pcm);
+
+    CCardModel older;
+    for (size_t i = 0; i < 4; ++i) Send(older, frames[i]);
+    Send(older, frames[1]);
+    slot = older.Sound(3);
+    EXPECT_EQ(slot.error, "frame counter 0, expected 3");
+    EXPECT_EQ(slot.receivedFrames, 3);
+}
+
 TEST(SoundTest, WavIsMono16Bit48kHzAndDropsAHalfSample) {
     const std::vector<uint8_t> expected = {
         'R',  'I',  'F', 'F', 42, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm',
