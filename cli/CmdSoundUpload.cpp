@@ -117,24 +117,31 @@ int Prepare(const CliContext& ctx, const ClipArgs& args, const std::string& sour
     return Fail(std::string(upload::PrepareFailureText(result)) + " (" + why + ")");
 }
 
-// Writes the PCM as a 48 kHz mono 16-bit WAV file, replacing whatever path held: the file is
-// created (or cut to nothing) first, as the writer only writes into an empty file.
+// Writes the PCM as a 48 kHz mono 16-bit WAV file, replacing whatever path held; a file left
+// half-written (a full disk) is removed.
 bool WriteCardWav(const std::string& path, const std::vector<uint8_t>& pcm, std::string& error) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         error = strerror(errno);
         return false;
     }
-    close(fd);
-    upload::CWaveFile wav;
-    const upload::PcmFormat format = upload::Pcm16(1, upload::kCardSampleRate);
-    bool ok = wav.Open(path, &format) && (pcm.empty() || wav.Write(pcm.data(), pcm.size()));
-    ok = wav.Close() && ok;
-    if (!ok) {
-        error = "not a regular file, or the disk is full";
-        struct stat st {};
-        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) unlink(path.c_str());
+    uint8_t header[upload::CWaveFile::kHeaderSize];
+    upload::MakeWavHeader(upload::Pcm16(1, upload::kCardSampleRate),
+                          static_cast<uint32_t>(pcm.size()), header);
+    bool ok = write(fd, header, sizeof header) == static_cast<ssize_t>(sizeof header);
+    for (size_t done = 0; ok && done < pcm.size();) {
+        const ssize_t n = write(fd, pcm.data() + done, pcm.size() - done);
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
     }
+    if (!ok) error = strerror(errno);
+    struct stat st {};
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);  // never unlink a device
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = strerror(errno);
+    }
+    if (!ok && regular) unlink(path.c_str());
     return ok;
 }
 

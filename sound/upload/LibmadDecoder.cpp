@@ -1,6 +1,8 @@
 #include "LibmadDecoder.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,18 +19,31 @@ namespace {
 
 constexpr int kBelowNormalNice = 5;
 
-// Copies the raw PCM into a new WAV file; false when it could not be written whole.
+// The WAV file: its header, then the raw PCM copied in by the kernel. False when it could not
+// be written whole.
 bool WriteWav(const std::string& rawPath, const PcmFormat& format, const std::string& wavPath) {
-    FILE* raw = fopen(rawPath.c_str(), "rb");
-    if (!raw) return false;
-    CWaveFile wav;
-    bool ok = wav.Open(wavPath, &format);
-    uint8_t buffer[65536];
-    size_t n;
-    while (ok && (n = fread(buffer, 1, sizeof buffer, raw)) > 0) ok = wav.Write(buffer, n);
-    ok = !ferror(raw) && ok;
-    fclose(raw);
-    return wav.Close() && ok;
+    const int raw = open(rawPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (raw < 0) return false;
+    struct stat st {};
+    const int wav = open(wavPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    bool ok = wav >= 0 && fstat(raw, &st) == 0 && st.st_size <= UINT32_MAX - 36;
+    if (ok) {
+        uint8_t header[CWaveFile::kHeaderSize];
+        MakeWavHeader(format, static_cast<uint32_t>(st.st_size), header);
+        ok = write(wav, header, sizeof header) == static_cast<ssize_t>(sizeof header);
+    }
+    for (off_t left = st.st_size; ok && left > 0;) {
+        ssize_t n = copy_file_range(raw, nullptr, wav, nullptr, static_cast<size_t>(left), 0);
+        if (n <= 0) {  // a file system without it: an ordinary copy
+            uint8_t buffer[65536];
+            n = read(raw, buffer, sizeof buffer);
+            ok = n > 0 && write(wav, buffer, static_cast<size_t>(n)) == n;
+        }
+        left -= n;
+    }
+    close(raw);
+    if (wav >= 0) ok = close(wav) == 0 && ok;
+    return ok;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <mad.h>
 
+#include <bit>
 #include <cstring>
 
 #include "BuiltInClipData.h"
@@ -10,15 +11,16 @@ namespace upload {
 namespace {
 
 struct DecodeJob {
-    const uint8_t* data;
-    size_t size;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
     bool handedOver = false;
-    double gain;
-    uint64_t maxSeconds;
-    FILE* out;
-    const std::atomic<bool>* stop;
+    double gain = 1.0;
+    uint64_t maxSeconds = 0;
+    FILE* out = nullptr;
+    const std::atomic<bool>* stop = nullptr;
     Mp3Pcm result;
-    std::vector<uint8_t> bytes;  // one frame's output
+    std::vector<int16_t> samples;  // one frame's output
+    std::vector<uint8_t> bytes;
 };
 
 // Everything after an ID3v2 tag ("ID3", version, flags, 28-bit size, optional footer).
@@ -66,14 +68,24 @@ mad_flow OnOutput(void* data, const mad_header* /*header*/, mad_pcm* pcm) {
         return MAD_FLOW_IGNORE;
     }
     job->result.totalSamples += pcm->length;
+    // Interleaved 16-bit little-endian: built as samples, stored as bytes in that order.
+    std::vector<int16_t>& samples = job->samples;
+    const unsigned channels = pcm->channels;
+    samples.resize(size_t{pcm->length} * channels);
+    for (unsigned ch = 0; ch < channels; ++ch) {
+        const mad_fixed_t* in = pcm->samples[ch];
+        for (unsigned i = 0; i < pcm->length; ++i)
+            samples[i * channels + ch] = Scale(in[i], job->gain);
+    }
     std::vector<uint8_t>& bytes = job->bytes;
-    bytes.resize(size_t{pcm->length} * pcm->channels * 2);
-    uint8_t* at = bytes.data();
-    for (unsigned i = 0; i < pcm->length; ++i) {
-        for (unsigned ch = 0; ch < pcm->channels; ++ch) {
-            const auto v = static_cast<uint16_t>(Scale(pcm->samples[ch][i], job->gain));
-            *at++ = static_cast<uint8_t>(v & 0xFF);
-            *at++ = static_cast<uint8_t>(v >> 8);
+    bytes.resize(samples.size() * 2);
+    if constexpr (std::endian::native == std::endian::little) {
+        memcpy(bytes.data(), samples.data(), bytes.size());
+    } else {
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const auto v = static_cast<uint16_t>(samples[i]);
+            bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
+            bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
         }
     }
     if (fwrite(bytes.data(), 1, bytes.size(), job->out) != bytes.size()) return MAD_FLOW_BREAK;
@@ -113,15 +125,13 @@ Mp3Pcm DecodeMp3(const std::vector<uint8_t>& mp3, double gain, int maxSeconds, F
     std::vector<uint8_t> input(mp3);
     const size_t skip = Id3v2Length(input.data(), input.size());
     input.insert(input.end(), MAD_BUFFER_GUARD, 0);
-    DecodeJob job{input.data() + skip,
-                  input.size() - skip,
-                  false,
-                  gain,
-                  static_cast<uint64_t>(maxSeconds),
-                  out,
-                  stop,
-                  {},
-                  {}};
+    DecodeJob job;
+    job.data = input.data() + skip;
+    job.size = input.size() - skip;
+    job.gain = gain;
+    job.maxSeconds = static_cast<uint64_t>(maxSeconds);
+    job.out = out;
+    job.stop = stop;
     mad_decoder decoder;
     mad_decoder_init(&decoder, &job, OnInput, nullptr, nullptr, OnOutput, OnError, nullptr);
     const int result = mad_decoder_run(&decoder, MAD_DECODER_MODE_SYNC);

@@ -8,6 +8,9 @@
 
 namespace upload {
 
+// The 44-byte header of a PCM WAV file holding dataLength bytes of samples.
+void MakeWavHeader(const PcmFormat& format, uint32_t dataLength, uint8_t header[44]);
+
 // A WAV file over a memory mapping. Opened on an existing file it is read and checked; opened
 // on an empty file with a format it is written: 10 MiB are reserved and mapped, a fresh
 // 44-byte header goes in, samples are appended, and Close patches the RIFF and data sizes and
