@@ -15,19 +15,13 @@
 #include "UiLoader.h"
 #include "UploadVolume.h"
 
-std::function<bool(double& level)> CSendWindow::masterLevelSource;
-
 namespace {
 
 // The default output's level; 1.0 (nothing taken off) when no sound server answers, so a
 // missing server never silences an upload.
 double MasterLevel() {
     double level = 1.0;
-    if (CSendWindow::masterLevelSource) {
-        if (!CSendWindow::masterLevelSource(level)) level = 1.0;
-    } else if (!audio::ReadMasterVolume(level, nullptr, 500)) {
-        level = 1.0;
-    }
+    if (!audio::ReadMasterVolume(level, nullptr, 500)) level = 1.0;
     return level;
 }
 

@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <QString>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,10 +32,6 @@ class CSendWindow : public QDialog {
         int resourceFlag = 0;  // 1: source is a resource name
     };
     enum class Stage { kDecoding, kWaiting, kSending, kClosed };
-
-    // Where the master level comes from (null: the sound server's default output; 1.0 when
-    // it cannot be read). Tests and scripted runs set a fixed level.
-    static std::function<bool(double& level)> masterLevelSource;
 
     CSendWindow(const Request& request, CQvAudioProtocol& protocol, INotifyCenter& center,
                 QWidget* parent);
