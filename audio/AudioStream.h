@@ -1,5 +1,4 @@
 #pragma once
-// lead removes this line).
 
 #include <cstddef>
 #include <cstdint>
@@ -85,7 +84,8 @@ class IAudioStream {
     virtual int Start() = 0;
     // Seek(2, &seconds, 1): to that many seconds from the start (playing or not).
     virtual int Seek(int mode, const double* seconds, int flags) = 0;
-    // Stops and drops what the server still holds; tells no end.
+    // Stops and drops what the server still holds; tells no end. A recording's file is
+    // completed (0 with the reason when its last bytes cannot be written).
     virtual int Stop() = 0;
     // Per channel, 0..100 (linear gain = value / 100). Kept for later clips; while playing it
     // is heard within the server's buffer (~100 ms).
@@ -97,7 +97,12 @@ class IAudioStream {
     // (the text says which), on a thread of the object's own with no lock held: the callback
     // may call this object, Release included. Not after Stop or a later Open.
     virtual int SetNotify(NotifyCallback callback, uint32_t codes, void* context) = 0;
-    // Writes the capture to path as MP3.
+    // After Open(kLineInputUrl), with a = 1 and b = 0: creates path (0 with the reason when it
+    // cannot) and writes the capture there as MP3 (192 kbps, so bytesPerSecond is 24000) from
+    // Start on; Stop, Release and a later Open complete the file. While recording, GetState's
+    // running is 1 and GetStatus's bytes are the MP3 bytes written. A failed write ("disk full:
+    // ...") or a lost input ends the recording by itself: running goes to 0, the file keeps
+    // what was written and GetLastErrorText says why.
     virtual int RecordToFile(const std::string& path, int a, int b) = 0;
     // Destroys the object (stops first).
     virtual void Release() = 0;

@@ -214,8 +214,9 @@ int AudioStreamImpl::GetMediaInfo(MediaInfo& info) {
     PulseConnection::Lock lock(m_pulse);
     info = MediaInfo{};
     if (m_recorderMode) {
-        if (!m_recorder.IsOpen()) return Fail("the line input is not open");
-        info.bytesPerSecond = Recorder::kRate * Recorder::kChannels * 2;
+        // The recording's stream is the MP3 file: its byte rate holds whether or not the input
+        // is still open, so a page that reads it after a failure keeps the failure's text.
+        info.bytesPerSecond = Mp3Writer::BytesPerSecond();
         return 1;
     }
     const Decoder* clip = m_player.Clip();
@@ -231,8 +232,15 @@ int AudioStreamImpl::GetMediaInfo(MediaInfo& info) {
 int AudioStreamImpl::GetStatus(Status& status) {
     PulseConnection::Lock lock(m_pulse);
     status = Status{};
+    if (m_recorderMode) {
+        status.bytes = m_recorder.RecordedBytes();
+        status.positionUnits =
+            static_cast<uint32_t>(status.bytes * 1000 / Mp3Writer::BytesPerSecond());
+        SplitTime(status.positionUnits / 1000, status.hours, status.minutes, status.seconds);
+        return 1;
+    }
     const Decoder* clip = m_player.Clip();
-    if (m_recorderMode || !clip) return 1;
+    if (!clip) return 1;
     const uint64_t frame = m_player.PositionFrames();
     status.positionUnits =
         static_cast<uint32_t>(frame * 1000 / static_cast<uint64_t>(clip->Rate()));
@@ -245,7 +253,10 @@ int AudioStreamImpl::Start() {
     PulseConnection::Lock lock(m_pulse);
     m_player.ReapRetired();
     Fail("");
-    if (m_recorderMode) return m_recorder.IsOpen() ? 1 : Fail("the line input is not open");
+    if (m_recorderMode) {
+        std::string error;
+        return m_recorder.Start(error) ? 1 : Fail(error);
+    }
     if (!m_player.Clip()) return Fail("nothing to play: open a clip first");
     if (m_player.Running()) return 1;
     if (!Connect(kServerTimeoutMs)) return 0;
@@ -264,10 +275,12 @@ int AudioStreamImpl::Seek(int mode, const double* seconds, int) {
 
 int AudioStreamImpl::Stop() {
     PulseConnection::Lock lock(m_pulse);
+    std::string error;
+    const bool finished = m_recorder.FinishFile(error);
     StopAll();
     m_player.ReapRetired();
     m_recorder.ReapRetired();
-    return 1;
+    return finished ? 1 : Fail(error);
 }
 
 int AudioStreamImpl::SetVolume(int left, int right) {
@@ -280,7 +293,7 @@ int AudioStreamImpl::SetVolume(int left, int right) {
 
 int AudioStreamImpl::GetState(State& state) {
     PulseConnection::Lock lock(m_pulse);
-    state.running = !m_recorderMode && m_player.Running() ? 1 : 0;
+    state.running = (m_recorderMode ? m_recorder.Recording() : m_player.Running()) ? 1 : 0;
     return 1;
 }
 
@@ -298,10 +311,11 @@ int AudioStreamImpl::SetNotify(NotifyCallback callback, uint32_t codes, void* co
     return 1;
 }
 
-int AudioStreamImpl::RecordToFile(const std::string&, int, int) {
+int AudioStreamImpl::RecordToFile(const std::string& path, int, int) {
     PulseConnection::Lock lock(m_pulse);
     if (!m_recorderMode || !m_recorder.IsOpen()) return Fail("the line input is not open");
-    return Fail("recording to MP3 is not available in this build");
+    std::string error;
+    return m_recorder.RecordTo(path, error) ? 1 : Fail(error);
 }
 
 IAudioStream* CreateAudioStream() {

@@ -25,3 +25,4 @@ int CmdCloudSounds(const CliContext& ctx);
 int CmdSounds(const CliContext& ctx);
 int CmdAudio(const CliContext& ctx);
 int CmdPlay(const CliContext& ctx);
+int CmdRecord(const CliContext& ctx);

@@ -59,7 +59,8 @@ const char* kUsage =
     "                       the cloud's sound categories and clips; download one clip into\n"
     "                       CloudSound and the downloaded pads\n"
     "\n"
-    "sound pads and sound output (the sound server; the first device named LW52 is used):\n"
+    "sound pads, sound output and recording (the sound server; the first device named LW52\n"
+    "is used, else the default one):\n"
     "  sounds list          every pad: id, tab, name, hotkey, kind (ids as the panel uses)\n"
     "  sounds add FILE [--name NAME]\n"
     "                       add a local clip to the local tab\n"
@@ -68,6 +69,11 @@ const char* kUsage =
     "  play FILE|PAD_ID [--volume V]\n"
     "                       play a clip to its end (Ctrl+C stops); --verbose prints the\n"
     "                       position and level once a second\n"
+    "  record [--seconds N] [OUT.mp3]\n"
+    "                       record the line input to MP3 (192 kbps) until N seconds of audio\n"
+    "                       are in the file (default 10; Ctrl+C stops early with a complete\n"
+    "                       file); OUT defaults to tmp_record.mp3 in the state folder;\n"
+    "                       --verbose prints the time recorded once a second\n"
     "\n"
     "options:\n"
     "  --json               machine-readable output\n"
@@ -142,6 +148,7 @@ int main(int argc, char** argv) {
         {"sounds", CmdSounds},
         {"audio", CmdAudio},
         {"play", CmdPlay},
+        {"record", CmdRecord},
     };
     const auto it = commands.find(command);
     const int rc =
