@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <system_error>
 
 namespace fileio {
@@ -87,7 +88,12 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::strin
     return ReadStatus::kOk;
 }
 
-bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* reason) {
+namespace {
+
+// The new contents come from fill(fd, what) into a temporary file beside the target, which is
+// flushed and renamed over it; what names the failure when fill returns false.
+bool ReplaceWith(const std::string& path, const std::function<bool(int, std::string&)>& fill,
+                 std::string* reason) {
     std::string target = path;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -122,7 +128,8 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::s
         ::unlink(temp.c_str());
         return Fail(reason, what, error);
     };
-    if (!WriteAll(fd, bytes)) return abandon("cannot write " + temp);
+    std::string what = "cannot write " + temp;
+    if (!fill(fd, what)) return abandon(what);
     if (::fchmod(fd, mode) != 0) return abandon("cannot set the permissions of " + temp);
     if (::fsync(fd) != 0) return abandon("cannot flush " + temp);
     if (::close(fd) != 0) {
@@ -137,6 +144,36 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::s
     }
     SyncFolder(folder);
     return true;
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* reason) {
+    return ReplaceWith(
+        path, [&](int fd, std::string&) { return WriteAll(fd, bytes); }, reason);
+}
+
+bool CopyFileReplacing(const std::string& source, const std::string& path, std::string* reason) {
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return Fail(reason, "cannot open " + source, errno);
+    const bool ok = ReplaceWith(
+        path,
+        [&](int fd, std::string& what) {
+            char buffer[65536];
+            for (;;) {
+                const ssize_t n = ::read(in, buffer, sizeof buffer);
+                if (n == 0) return true;
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    what = "cannot read " + source;
+                    return false;
+                }
+                if (!WriteAll(fd, std::string_view(buffer, static_cast<size_t>(n)))) return false;
+            }
+        },
+        reason);
+    ::close(in);
+    return ok;
 }
 
 }  // namespace fileio

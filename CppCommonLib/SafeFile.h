@@ -18,4 +18,9 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::strin
 // the old file is untouched and reason says why.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* reason);
 
+// Copies source over path the same way: streamed into a temporary file beside path, flushed
+// and renamed, so a failure (a full disk, a folder without write access) leaves path as it
+// was and no partial copy behind.
+bool CopyFileReplacing(const std::string& source, const std::string& path, std::string* reason);
+
 }  // namespace fileio

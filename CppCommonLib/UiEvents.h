@@ -126,6 +126,8 @@ LW52_DECLARE_EVENT(EventClearPresetBtnStatu, 10030014, "on_event_dosenddata")
 }
 ;
 LW52_DECLARE_EVENT(EventLoadAudioFileFinsh, 10030015, "on_event_dosenddata")
+int32_t opened = 0;  // 1 the recording opened on the player, 0 not
+std::string error;   // the component's text when it did not
 }
 ;
 LW52_DECLARE_EVENT(EventVolumeRecvData, 10030016, "on_event_eventvolumerecvdata")

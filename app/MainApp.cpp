@@ -87,6 +87,7 @@ bool CMainApp::Init() {
     diag::SetLogSink(&g_logSink);
     LogSysInfo();
     StartHotplug();  // before the first connection, so no arrival falls in between
+    StartSessionWatcher();
 
     CWorkSpace::Context context;
     context.notifyCenter = &m_notifyCenter;
@@ -118,6 +119,28 @@ bool CMainApp::InitUi() {
     auto* translator = new QTranslator(qApp);
     if (translator->load(":/i18n/lang_cn.qm")) QCoreApplication::installTranslator(translator);
     return true;
+}
+
+void CMainApp::StartSessionWatcher() {
+    m_sessionWatcher.Start();
+    QObject::connect(&m_sessionWatcher, &CSessionWatcher::sleepPreparing, this,
+                     [this](bool starting) {
+                         if (m_mainWindow)
+                             m_mainWindow->DispatchWindowMessage(
+                                 {WindowMessage::kPower, starting ? kPowerSuspend : kPowerResume});
+                     });
+    QObject::connect(&m_sessionWatcher, &CSessionWatcher::shutdownPreparing, this,
+                     [this] { OnSessionEnding(); });
+    QObject::connect(&m_sessionWatcher, &CSessionWatcher::terminateRequested, this, [this] {
+        OnSessionEnding();
+        QApplication::quit();
+    });
+}
+
+void CMainApp::OnSessionEnding() {
+    if (!m_mainWindow) return;
+    m_mainWindow->DispatchWindowMessage({WindowMessage::kQueryEndSession});
+    m_mainWindow->DispatchWindowMessage({WindowMessage::kEndSession, 0, 1});
 }
 
 void CMainApp::StartHotplug() {

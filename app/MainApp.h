@@ -13,6 +13,7 @@
 #include "HotkeyConfig.h"
 #include "HotplugWatcher.h"
 #include "QtNotifyCenter.h"
+#include "SessionWatcher.h"
 #include "Settings.h"
 #include "WorkSpace.h"
 
@@ -51,6 +52,7 @@ class CMainApp : public QObject {
     CQvAudioProtocol* GetProtocol() { return m_workspace ? &m_session.Protocol() : nullptr; }
     CDeviceSession& Session() { return m_session; }
     CSettings& Settings() { return m_settings; }
+    CSessionWatcher& SessionWatcher() { return m_sessionWatcher; }
     HotkeyConfig& Hotkeys() { return m_hotkeys; }
     CQtNotifyCenter& NotifyCenter() { return m_notifyCenter; }
     const QString& ExeDir() const { return m_exeDir; }
@@ -62,6 +64,10 @@ class CMainApp : public QObject {
   private:
     bool InitUi();
     void StartHotplug();
+    void StartSessionWatcher();
+    // The system is about to end the session (logout, shutdown, SIGTERM): the main window's
+    // pages finish what they do, with their files complete.
+    void OnSessionEnding();
 
     QString m_exeDir;
     QString m_userDir;
@@ -74,6 +80,7 @@ class CMainApp : public QObject {
     std::unique_ptr<CWorkSpace> m_workspace;
     CHotplugWatcher m_watcher;
     std::unique_ptr<QSocketNotifier> m_watcherNotifier;
+    CSessionWatcher m_sessionWatcher;
 
     CMainHideWnd* m_hideWindow = nullptr;
     QPointer<CMainDlg> m_mainWindow;

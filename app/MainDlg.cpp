@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 
 #include "Controls.h"
+#include "DeviceManager.h"
 #include "DlgDeviceInfo.h"
 #include "EventHandlerEffect.h"
 #include "EventHandlerRecord.h"
@@ -87,6 +88,15 @@ QString CMainDlg::EffectListPath() const {
     return m_app.EffectListPath();
 }
 
+void CMainDlg::HoldSleepAndShutdown(bool on) {
+    m_app.SessionWatcher().Hold(on);
+}
+
+void CMainDlg::DetachDevice() {
+    if (CDeviceManager* manager = m_app.Session().Manager()) manager->DetachDevice();
+    if (CWorkSpace* workspace = m_app.Workspace()) workspace->SetDeviceManager(nullptr);
+}
+
 void CMainDlg::InitDialog() {
     // Top-most at first, so the window comes to the front; it stays so only when the
     // settings ask for it.
@@ -147,6 +157,9 @@ void CMainDlg::OnOwnWindowMessage(const WindowMessage& message) {
             break;
         case WindowMessage::kDestroy:
         case WindowMessage::kHotkey:
+        case WindowMessage::kPower:
+        case WindowMessage::kQueryEndSession:
+        case WindowMessage::kEndSession:
             break;
     }
 }

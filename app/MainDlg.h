@@ -55,6 +55,8 @@ class CMainDlg : public QWidget, public IPageHost {
     QString ExeDir() const override;
     QString UserDir() const override;
     QString EffectListPath() const override;
+    void HoldSleepAndShutdown(bool on) override;
+    void DetachDevice() override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -219,6 +219,9 @@ bool CEventHandlerEffect::OnWindowMessage(const WindowMessage& message) {
             OnEffectHotkey(static_cast<int>(message.message));
             return true;
         case WindowMessage::kDestroy:
+        case WindowMessage::kPower:  // the recording page reacts to these
+        case WindowMessage::kQueryEndSession:
+        case WindowMessage::kEndSession:
             return false;
     }
     return false;

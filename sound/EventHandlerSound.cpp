@@ -175,6 +175,9 @@ bool CEventHandlerSound::OnWindowMessage(const WindowMessage& message) {
             return false;
         }
         case WindowMessage::kPrivate:
+        case WindowMessage::kPower:  // the recording page reacts to these
+        case WindowMessage::kQueryEndSession:
+        case WindowMessage::kEndSession:
             return false;
     }
     return false;

@@ -22,13 +22,24 @@ struct ControlEvent {
 };
 
 // Window messages offered to the pages before the window: timers, private messages, menu
-// commands and the window's destruction.
+// commands, the window's destruction, and the system's power and session changes.
 struct WindowMessage {
-    enum Kind { kTimer, kPrivate, kCommand, kDestroy, kHotkey } kind;
-    uint32_t message = 0;  // timer id, private message number, command id or hotkey id
+    enum Kind {
+        kTimer,
+        kPrivate,
+        kCommand,
+        kDestroy,
+        kHotkey,
+        kPower,            // message: kPowerSuspend or kPowerResume
+        kQueryEndSession,  // the system asks whether it may log off or shut down
+        kEndSession,       // wParam: 1 the session ends, 0 the shutdown was cancelled
+    } kind;
+    uint32_t message = 0;  // timer id, private message number, command id, hotkey id, power event
     uint64_t wParam = 0;
     int64_t lParam = 0;
 };
+constexpr uint32_t kPowerSuspend = 4;    // the system is about to sleep
+constexpr uint32_t kPowerResume = 0x12;  // it woke up (the automatic resume event)
 
 using ControlEventDispatch = std::function<void(const ControlEvent&)>;
 

@@ -32,6 +32,13 @@ class IPageHost {
     virtual QString ExeDir() const = 0;
     virtual QString UserDir() const = 0;
     virtual QString EffectListPath() const = 0;  // the effect library file in use
+
+    // While on, the system is asked to wait before it sleeps or shuts down (a delay lock),
+    // so a recording can be finished first. Hosts without such a service ignore it.
+    virtual void HoldSleepAndShutdown(bool /*on*/) {}
+    // Lets the card go as at a shutdown: the device leaves the device manager and the
+    // workspace forgets it. Hosts without a device do nothing.
+    virtual void DetachDevice() {}
 };
 
 // A page of the main window: offered every control event and window message first; true

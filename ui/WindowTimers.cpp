@@ -27,6 +27,11 @@ bool CWindowTimers::IsRunning(int timerId) const {
     return it != m_timers.end() && it->second->isActive();
 }
 
+int CWindowTimers::Interval(int timerId) const {
+    const auto it = m_timers.find(timerId);
+    return it == m_timers.end() ? 0 : it->second->interval();
+}
+
 void CMessagePoster::PostMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
     Handler handler = m_handler;
     QMetaObject::invokeMethod(

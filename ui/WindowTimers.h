@@ -19,6 +19,7 @@ class CWindowTimers : public QObject, public ITimerHost {
     void StopTimer(int timerId) override;
     uint64_t TickCount() override;
     bool IsRunning(int timerId) const;
+    int Interval(int timerId) const;  // ms; 0 when it never ran
 
   private:
     std::function<void(int)> m_onTimer;

@@ -148,6 +148,7 @@ void QvSlider::mousePressEvent(QMouseEvent* event) {
     const QvSliderParts p = parts();
     m_pressPoint = point;
     m_dragging = true;
+    setSliderDown(true);  // sliderPressed: owners stop moving it while the user holds it
     if (p.thumb.contains(point)) {
         // Grabbing the thumb must not move it: the drag starts from the current value.
         m_pressValue = value();
@@ -183,6 +184,7 @@ void QvSlider::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     if (m_dragging) {
         m_dragging = false;
+        setSliderDown(false);  // sliderReleased
         update();
         hideValueTip();
     }

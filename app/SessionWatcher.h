@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QSocketNotifier;
+
+// What the system says before it sleeps, wakes or shuts down, and the request to end the
+// program: the login manager on the system bus (PrepareForSleep, PrepareForShutdown) and
+// SIGTERM. While held, a delay lock ("sleep:shutdown") asks the login manager to wait for us
+// (up to its limit) before it goes on. Without a system bus or a login manager it stays quiet
+// and the program works as before.
+class CSessionWatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit CSessionWatcher(QObject* parent = nullptr);
+    ~CSessionWatcher() override;
+
+    // Listens on the system bus (DBUS_SYSTEM_BUS_ADDRESS chooses another one) and for SIGTERM.
+    void Start();
+    bool OnSystemBus() const { return m_onBus; }
+
+    // Takes (on) or gives back (off) the delay lock; the answer comes asynchronously, so the
+    // UI never waits for the bus. Holding() is what was asked last.
+    void Hold(bool on);
+    bool Holding() const { return m_wanted; }
+    bool LockHeld() const { return m_lockFd >= 0; }
+
+  signals:
+    void sleepPreparing(bool starting);  // true: about to sleep; false: woke up
+    void shutdownPreparing();
+    void terminateRequested();  // SIGTERM
+    void lockChanged(bool held);
+
+  private slots:
+    void OnPrepareForSleep(bool starting);
+    void OnPrepareForShutdown(bool starting);
+
+  private:
+    void ReleaseLock();
+    void OnSignalPipe();
+
+    QString m_busName;
+    bool m_onBus = false;
+    bool m_wanted = false;
+    int m_lockFd = -1;
+    unsigned m_request = 0;  // numbers Inhibit calls, so a late answer to an old one is dropped
+    std::unique_ptr<QSocketNotifier> m_signalNotifier;
+};
