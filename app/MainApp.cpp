@@ -131,6 +131,9 @@ void CMainApp::StartSessionWatcher() {
                      });
     QObject::connect(&m_sessionWatcher, &CSessionWatcher::shutdownPreparing, this,
                      [this] { OnSessionEnding(); });
+    QObject::connect(&m_sessionWatcher, &CSessionWatcher::shutdownCancelled, this, [this] {
+        if (m_mainWindow) m_mainWindow->DispatchWindowMessage({WindowMessage::kEndSession, 0, 0});
+    });
     QObject::connect(&m_sessionWatcher, &CSessionWatcher::terminateRequested, this, [this] {
         OnSessionEnding();
         QApplication::quit();

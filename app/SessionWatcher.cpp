@@ -9,6 +9,7 @@
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 
 namespace {
@@ -20,8 +21,10 @@ constexpr const char* kManager = "org.freedesktop.login1.Manager";
 int g_signalPipe[2] = {-1, -1};  // SIGTERM is written here and read on the UI thread
 
 void OnTerminate(int) {
+    const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = write(g_signalPipe[1], &byte, 1);
+    errno = saved;
 }
 
 }  // namespace
@@ -49,6 +52,7 @@ void CSessionWatcher::Start() {
                 [this] { OnSignalPipe(); });
         struct sigaction action {};
         action.sa_handler = OnTerminate;
+        action.sa_flags = SA_RESTART;  // other threads' blocking calls are not interrupted
         sigemptyset(&action.sa_mask);
         sigaction(SIGTERM, &action, nullptr);
     }
@@ -80,7 +84,10 @@ void CSessionWatcher::OnPrepareForSleep(bool starting) {
 }
 
 void CSessionWatcher::OnPrepareForShutdown(bool starting) {
-    if (starting) emit shutdownPreparing();
+    if (starting)
+        emit shutdownPreparing();
+    else
+        emit shutdownCancelled();
 }
 
 void CSessionWatcher::Hold(bool on) {

@@ -31,6 +31,7 @@ class CSessionWatcher : public QObject {
   signals:
     void sleepPreparing(bool starting);  // true: about to sleep; false: woke up
     void shutdownPreparing();
+    void shutdownCancelled();
     void terminateRequested();  // SIGTERM
     void lockChanged(bool held);
 

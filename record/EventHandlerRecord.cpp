@@ -140,6 +140,9 @@ void CEventHandlerRecord::Subscribe() {
 
 bool CEventHandlerRecord::OnControlEvent(const ControlEvent& event) {
     if (!m_initialised) return false;
+    if (m_handling && (event.control == m_record || event.control == m_playback ||
+                       event.control == m_save || event.control == m_slider))
+        return true;  // a recording is starting: its controls wait
     if (event.code == kEventCommand) {
         if (event.control == m_record && m_record && m_playback) {
             OnRecordClicked();
@@ -155,12 +158,16 @@ bool CEventHandlerRecord::OnControlEvent(const ControlEvent& event) {
         }
     } else if (event.code == kEventSliderPos && event.control == m_slider && m_slider) {
         if (m_playTime) m_playTime->setText(Clock(static_cast<uint32_t>(event.value)));
+        // The wheel and the keys move it without a press: they seek at once.
+        if (!m_slider->isSliderDown() && m_streams.IsPlayerRunning())
+            m_streams.SeekPlayer(event.value);
         return true;
     }
     return false;
 }
 
 bool CEventHandlerRecord::OnWindowMessage(const WindowMessage& message) {
+    if (!m_initialised) return false;
     switch (message.kind) {
         case WindowMessage::kTimer:
             switch (message.message) {
@@ -207,12 +214,10 @@ void CEventHandlerRecord::Enter(State state) {
         if (m_recordTime) m_recordTime->setText(kZeroTime);
         timers.StartTimer(kTimerRecordTime, kTimeIntervalMs);
         timers.StartTimer(kTimerRecordLevel, kLevelIntervalMs);
-        if (m_meter) m_meter->setEnabled(true);
     } else if (state == kPlaying) {
         timers.StartTimer(kTimerPlayPosition, kTimeIntervalMs);
         timers.StartTimer(kTimerPlayLevel, kLevelIntervalMs);
         if (m_playback) m_playback->setChecked(true);
-        if (m_meter) m_meter->setEnabled(true);
         if (m_slider) {
             audio::MediaInfo media;
             if (m_streams.player) m_streams.player->GetMediaInfo(media);
@@ -258,7 +263,8 @@ void CEventHandlerRecord::ShowTip(QWidget* at, const QString& text, int ms) {
 }
 
 void CEventHandlerRecord::CancelLoading() {
-    if (m_streams.loadThread.joinable()) m_streams.loadThread.join();  // Open is bounded
+    // Open gives up within a few seconds when the sound server stalls.
+    if (m_streams.loadThread.joinable()) m_streams.loadThread.join();
     if (!m_loading) return;
     m_loading = false;  // its event, still on the way, is ignored
     if (m_overlay) m_overlay->hide();
@@ -281,11 +287,16 @@ void CEventHandlerRecord::StartRecording() {
         m_streams.player = nullptr;
         if (m_state == kPlaying) Enter(kIdle);
         if (wasRunning) {
-            // Lets the sound server let go of the output before the input opens.
+            // Lets the sound server let go of the output before the input opens. The page's
+            // controls wait meanwhile; a sleep, a shutdown or the card leaving cancels the start.
+            const unsigned interruptions = m_interruptions;
+            m_handling = true;
             QDeadlineTimer deadline(300);
             while (!deadline.hasExpired())
-                QCoreApplication::processEvents(QEventLoop::AllEvents,
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents,
                                                 static_cast<int>(deadline.remainingTime()));
+            m_handling = false;
+            if (interruptions != m_interruptions) return;
         }
     }
     std::string error;
@@ -309,16 +320,25 @@ void CEventHandlerRecord::StartRecording() {
 
 void CEventHandlerRecord::StopRecording() {
     OnRecordTimeTimer();
+    QString error;
     if (m_streams.recorder) {
-        m_streams.recorder->Stop();
+        // The last bytes may not fit on a full disk: the take is kept and the user told.
+        if (!m_streams.recorder->Stop()) {
+            const char* text = m_streams.recorder->GetLastErrorText();
+            error = QString::fromUtf8(text ? text : "");
+        }
         m_streams.recorder->Release();
         m_streams.recorder = nullptr;
     }
     Enter(kIdle);
+    ShowTip(m_record, error);
 }
 
 void CEventHandlerRecord::OnPlaybackClicked() {
-    if (m_loading) return;
+    if (m_loading) {
+        if (m_playback) m_playback->setChecked(false);  // it toggled itself on the click
+        return;
+    }
     if (m_state == kPlaying || m_streams.IsPlayerRunning())
         StopPlayback();
     else
@@ -399,7 +419,9 @@ void CEventHandlerRecord::OnLoadFinished(EventArgs& e) {
 
 void CEventHandlerRecord::OnPlaybackMsg(EventArgs& e) {
     auto& event = static_cast<EventPlaybackMsg&>(e);
-    if (event.context != m_gate.get() || event.code != audio::kNotifyPlaybackEnded || !m_container)
+    // An end already on its way when a recording started belongs to the playback before it.
+    if (event.context != m_gate.get() || event.code != audio::kNotifyPlaybackEnded ||
+        !m_container || m_state != kPlaying)
         return;
     Enter(kIdle);
 }
@@ -473,10 +495,12 @@ void CEventHandlerRecord::Save() {
     if (askSavePath) {
         chosen = askSavePath();
     } else {
-        // The dialog asks before it overwrites a file.
-        const QString name = QFileDialog::getSaveFileName(m_host->Window(), QString(), QString(),
-                                                          QObject::tr("mp3文件(*.mp3)"));
-        if (!name.isEmpty()) chosen = name;
+        // The dialog adds ".mp3" to a bare name before it asks whether to overwrite.
+        QFileDialog dialog(m_host->Window(), QString(), QString(), QObject::tr("mp3文件(*.mp3)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("mp3"));
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            chosen = dialog.selectedFiles().first();
     }
     if (!chosen || chosen->isEmpty()) return;
     QString target = *chosen;
@@ -492,6 +516,7 @@ void CEventHandlerRecord::Save() {
 }
 
 void CEventHandlerRecord::StopAndReleaseAll() {
+    ++m_interruptions;
     CancelLoading();
     if (m_streams.recorder) m_streams.recorder->Stop();
     if (m_streams.player) m_streams.player->Stop();
@@ -500,7 +525,7 @@ void CEventHandlerRecord::StopAndReleaseAll() {
 
 void CEventHandlerRecord::OnDeviceChanged(EventArgs& /*event*/) {
     CWorkSpace* workspace = m_host->Workspace();
-    if (workspace && workspace->IsConnected()) return;
+    if (workspace && workspace->IsDeviceAttached()) return;
     StopAndReleaseAll();
     Enter(kIdle);
 }
@@ -508,12 +533,14 @@ void CEventHandlerRecord::OnDeviceChanged(EventArgs& /*event*/) {
 void CEventHandlerRecord::OnPower(uint32_t event) {
     CWorkSpace* workspace = m_host->Workspace();
     if (event == kPowerResume) {
+        if (m_streams.recorder) StopRecording();  // nothing records across a sleep
         Enter(kIdle);
         if (workspace) workspace->ReadStateFromCard();
     } else if (event == kPowerSuspend) {
+        // The card hears that the host leaves before the lock on sleep is given back.
         StopAndReleaseAll();
-        Enter(kIdle);
         if (workspace) workspace->SaveLastStatus();
+        Enter(kIdle);
     }
     auto changed = std::make_shared<EventDeviceChanged>(this);
     m_center->FireEventAsync(std::move(changed));
@@ -523,9 +550,9 @@ void CEventHandlerRecord::OnQueryEndSession() {
     // The recording is finished and its file complete before the session may end; the
     // recorder goes too, so a cancelled shutdown records afresh next time.
     StopAndReleaseAll();
-    Enter(kIdle);
     if (CWorkSpace* workspace = m_host->Workspace()) workspace->SaveLastStatus();
     m_host->DetachDevice();
+    Enter(kIdle);  // gives the lock back last
 }
 
 void CEventHandlerRecord::OnDestroy() {

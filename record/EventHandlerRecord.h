@@ -93,7 +93,9 @@ class CEventHandlerRecord : public IPageHandler {
     State m_state = kIdle;
     bool m_initialised = false;
     bool m_loading = false;
-    bool m_holding = false;  // the delay lock on sleep and shutdown is held
+    bool m_holding = false;        // the delay lock on sleep and shutdown is held
+    bool m_handling = false;       // a recording is starting; the page's controls wait
+    unsigned m_interruptions = 0;  // sleeps, shutdowns and removals so far
 
     QWidget* m_container = nullptr;
     QLabel* m_recordTime = nullptr;

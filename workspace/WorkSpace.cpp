@@ -55,6 +55,10 @@ bool CWorkSpace::IsConnected() const {
     return m_manager && m_ready && m_manager->IsConnected();
 }
 
+bool CWorkSpace::IsDeviceAttached() const {
+    return m_manager && m_manager->IsConnected();
+}
+
 void CWorkSpace::Post(std::shared_ptr<EventArgs> event) {
     if (m_notifyCenter) m_notifyCenter->FireEventAsync(std::move(event));
 }

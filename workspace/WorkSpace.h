@@ -45,6 +45,8 @@ class CWorkSpace {
 
     // A device manager exists, the state was read, and the device is open.
     bool IsConnected() const;
+    // The device manager has a card open, whether or not its state was read.
+    bool IsDeviceAttached() const;
     bool IsReady() const { return m_ready; }
 
     void OnDeviceChanged(bool removed);

@@ -217,6 +217,32 @@ TEST_F(RecordPageTest, SleepShutdownAndTheCardLeavingEndTheTake) {
     EXPECT_GT(RecordingSize(), 24000);
 }
 
+// A take that cannot be written (here every write fails: the disk is full) stops by itself,
+// says why, and gives the lock back.
+TEST_F(RecordPageTest, AFullDiskStopsTheRecordingWithATip) {
+    fs::create_symlink("/dev/full", page->RecordingPath());
+    QTest::mouseClick(Button("btn_record"), Qt::LeftButton);
+    ASSERT_EQ(page->CurrentState(), CEventHandlerRecord::kRecording) << Tip();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return page->CurrentState() == CEventHandlerRecord::kIdle; }, 10000));
+    EXPECT_NE(Tip().find("disk full"), std::string::npos) << Tip();
+    EXPECT_EQ(page->Streams().recorder, nullptr);
+    EXPECT_FALSE(app->SessionWatcher().Holding());
+}
+
+// Recording while the take plays back stops the playback first.
+TEST_F(RecordPageTest, RecordingStopsAPlayback) {
+    RecordFor(1);
+    QTest::mouseClick(Button("btn_record"), Qt::LeftButton);
+    QTest::mouseClick(Button("btn_record_playback"), Qt::LeftButton);
+    ASSERT_EQ(page->CurrentState(), CEventHandlerRecord::kPlaying) << Tip();
+    QTest::mouseClick(Button("btn_record"), Qt::LeftButton);
+    EXPECT_EQ(page->CurrentState(), CEventHandlerRecord::kRecording) << Tip();
+    EXPECT_EQ(page->Streams().player, nullptr);
+    EXPECT_FALSE(window->Timers().IsRunning(CEventHandlerRecord::kTimerPlayPosition));
+    EXPECT_TRUE(app->SessionWatcher().Holding());
+}
+
 TEST_F(RecordPageTest, TheCardLeavingStopsTheRecording) {
     RecordFor(1);
     card.WriteLine("unplug");
