@@ -30,16 +30,6 @@ QString Clock(uint32_t totalSeconds) {
                              totalSeconds % 60);
 }
 
-// The player's end of playback, on a thread of the audio component: only posted.
-int OnPlayerNotify(void* /*stream*/, void* context, uint32_t code, uintptr_t, uintptr_t) {
-    auto* gate = static_cast<CNotifyGate*>(context);
-    auto event = std::make_shared<EventPlaybackMsg>();
-    event->code = code;
-    event->context = gate;
-    gate->FireEventAsync(std::move(event));
-    return 0;
-}
-
 // The recording's size; -1 when there is none.
 int64_t FileSize(const std::string& path) {
     struct stat st {};
@@ -75,7 +65,7 @@ void CEventHandlerRecord::Init(IPageHost* host) {
     m_center = &host->NotifyCenter();
     m_gate = std::make_shared<CNotifyGate>(host->NotifyCenter());
     m_path = host->UserDir().toStdString() + "/" + kRecordingName;
-    m_streams.notify = &OnPlayerNotify;
+    m_streams.notify = &PostPlaybackEnded;
     m_streams.notifyContext = m_gate.get();
     Subscribe();
 

@@ -16,20 +16,6 @@
 #include "WindowTimers.h"
 #include "WorkSpace.h"
 
-namespace {
-
-// The player's end-of-clip notice arrives on the sound server's thread: it only posts.
-int OnPlayerNotify(void* /*stream*/, void* context, uint32_t code, uintptr_t, uintptr_t) {
-    auto* gate = static_cast<CNotifyGate*>(context);
-    auto event = std::make_shared<EventPlaybackMsg>();
-    event->code = code;
-    event->context = gate;
-    gate->FireEventAsync(std::move(event));
-    return 0;
-}
-
-}  // namespace
-
 CEventHandlerSound::CEventHandlerSound() = default;
 
 CEventHandlerSound::~CEventHandlerSound() {
@@ -60,7 +46,7 @@ void CEventHandlerSound::Init(IPageHost* host) {
     m_host = host;
     m_center = &host->NotifyCenter();
     m_gate = std::make_shared<CNotifyGate>(host->NotifyCenter());
-    m_streams.notify = &OnPlayerNotify;
+    m_streams.notify = &PostPlaybackEnded;
     m_streams.notifyContext = m_gate.get();
     Subscribe();
 

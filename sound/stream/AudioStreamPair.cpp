@@ -3,6 +3,17 @@
 #include "BuiltInClipData.h"
 #include "DeviceFilter.h"
 #include "Log.h"
+#include "NotifyCenter.h"
+#include "UiEvents.h"
+
+int PostPlaybackEnded(void* /*stream*/, void* context, uint32_t code, uintptr_t, uintptr_t) {
+    auto* gate = static_cast<CNotifyGate*>(context);
+    auto event = std::make_shared<EventPlaybackMsg>();
+    event->code = code;
+    event->context = gate;
+    gate->FireEventAsync(std::move(event));
+    return 0;
+}
 
 int AudioStreamPair::ReleaseStreams() {
     ReleaseRecorder();

@@ -5,6 +5,11 @@
 
 #include "AudioStream.h"
 
+// The player's notify callback for the pages: context is the page's CNotifyGate, and the end
+// of a clip is posted through it as EventPlaybackMsg (it arrives on a thread of the audio
+// component, so it only posts).
+int PostPlaybackEnded(void* stream, void* context, uint32_t code, uintptr_t a, uintptr_t b);
+
 // A page's player and recorder on the audio component, with the steps every page takes to set
 // them up. Owned by value by its page; used on the UI thread (the recording page opens the
 // recorder once on its loader thread). Operations return non-zero on success.
