@@ -26,3 +26,4 @@ int CmdSounds(const CliContext& ctx);
 int CmdAudio(const CliContext& ctx);
 int CmdPlay(const CliContext& ctx);
 int CmdRecord(const CliContext& ctx);
+int CmdFirmware(const CliContext& ctx);

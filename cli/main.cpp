@@ -49,6 +49,10 @@ const char* kUsage =
     "  library import FOLDER|add FILE... [--list NAME]\n"
     "                       the local effect library (EffectList.xml, changes go to the\n"
     "                       user's copy); import and add skip effects a list already has\n"
+    "  firmware inspect PACKAGE.zip [--hardware H] [--firmware F]\n"
+    "                       a firmware package read as the upgrade reads it for hardware H\n"
+    "                       (default 1.0): its steps and flash images with their sizes and\n"
+    "                       SHA-256, and the steps an upgrade writes for firmware F (default 1.0)\n"
     "\n"
     "cloud service ($LW52_CLOUD_URL, else \"Cloud\"/\"BaseUrl\" of the settings file):\n"
     "  cloud ping           whether the service answers the effect list request\n"
@@ -149,6 +153,7 @@ int main(int argc, char** argv) {
         {"audio", CmdAudio},
         {"play", CmdPlay},
         {"record", CmdRecord},
+        {"firmware", CmdFirmware},
     };
     const auto it = commands.find(command);
     const int rc =

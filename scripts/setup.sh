@@ -12,7 +12,7 @@ packages=(
   libxcb1-dev libxcb-keysyms1-dev xdotool
   qemu-system-x86
   pulseaudio pulseaudio-utils libpulse-dev libsndfile1-dev libmad0-dev libsoxr-dev
-  libmp3lame-dev libmpg123-dev dbus-daemon
+  libmp3lame-dev libmpg123-dev dbus-daemon libzip-dev zip
 )
 
 missing=()
