@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 
+#include "AudioBenchSupport.h"
 #include "AudioStream.h"
 #include "AudioTestKit.h"
 #include "BenchMain.h"
@@ -21,51 +22,13 @@
 
 namespace {
 
+using namespace benchaudio;
+
 using Clock = std::chrono::steady_clock;
-
-struct ReleaseStream {
-    void operator()(audio::IAudioStream* s) const {
-        if (s) s->Release();
-    }
-};
-using StreamPtr = std::unique_ptr<audio::IAudioStream, ReleaseStream>;
-
-// One daemon for the whole program, stopped at its exit; null (with the reason) when it cannot
-// run.
-PulseDaemon* Daemon(std::string& why) {
-    static std::string error;
-    static const std::unique_ptr<PulseDaemon> daemon = [] {
-        auto d = std::make_unique<PulseDaemon>();
-        if (!PulseDaemon::Available())
-            error = "pulseaudio is not installed";
-        else if (d->Start(&error))
-            return d;
-        return std::unique_ptr<PulseDaemon>();
-    }();
-    why = error;
-    return daemon.get();
-}
 
 const TempDir& Folder() {
     static TempDir dir;
     return dir;
-}
-
-double ProcessCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double ChildCpuSeconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; fields >> field && i <= 15; ++i)
-        if (i == 14 || i == 15) ticks += std::stod(field);  // utime, stime
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 // The 3-minute MP3 (a sweep, so the encoder has work), made once.

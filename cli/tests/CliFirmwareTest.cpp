@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "CliJson.h"
 
 namespace {
 
@@ -16,15 +17,6 @@ std::string Package(const char* name) {
 
 RunResult Ctl(const std::vector<std::string>& args) {
     return RunProgram(LW52CTL_PATH, args);
-}
-
-Json::Value Parse(const std::string& text) {
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(text);
-    EXPECT_TRUE(Json::parseFromStream(builder, in, &value, &errors)) << text;
-    return value;
 }
 
 constexpr const char* kStep1Sha =
@@ -39,7 +31,7 @@ constexpr const char* kFlashSha =
 TEST(CliFirmware, InspectShowsStepsImagesAndTheStepsWritten) {
     RunResult r = Ctl({"firmware", "inspect", Package("valid.zip"), "--json"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    Json::Value j = Parse(r.out);
+    Json::Value j = ParseJson(r.out);
     EXPECT_TRUE(j["ok"].asBool());
     EXPECT_EQ(j["latestVersion"].asString(), "1.2");
     ASSERT_EQ(j["steps"].size(), 2u);
@@ -67,7 +59,7 @@ TEST(CliFirmware, InspectShowsStepsImagesAndTheStepsWritten) {
     // Firmware 1.2 already: the package is fine, but nothing would be written.
     r = Ctl({"--json", "firmware", "inspect", Package("valid.zip"), "--firmware", "1.2"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    j = Parse(r.out);
+    j = ParseJson(r.out);
     EXPECT_EQ(j["selection"]["first"].asInt(), -1);
     EXPECT_EQ(j["selection"]["written"].size(), 0u);
     EXPECT_EQ(j["selection"]["error"].asString(), "没有进行固件更新，因为没有找到合适的固件");
@@ -113,7 +105,7 @@ TEST(CliFirmware, ARefusedPackageExitsWithItsText) {
     }
     const RunResult r = Ctl({"--json", "firmware", "inspect", Package("missing-flash.zip")});
     EXPECT_EQ(r.exitCode, 1);
-    const Json::Value j = Parse(r.out);
+    const Json::Value j = ParseJson(r.out);
     EXPECT_FALSE(j["ok"].asBool());
     EXPECT_EQ(j["error"].asString(), "压缩包中未找到Flash文件");
     EXPECT_EQ(j.size(), 2u);

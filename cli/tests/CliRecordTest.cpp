@@ -11,6 +11,7 @@
 
 #include "AudioTestKit.h"
 #include "ChildProcess.h"
+#include "CliJson.h"
 #include "Mp3TestKit.h"
 #include "PulseDaemon.h"
 
@@ -83,9 +84,8 @@ TEST_F(CliRecordTest, RecordsTheSecondsAskedOfTheLineInputToAFileThatPlays) {
     // Without OUT: tmp_record.mp3 in the state folder, which is made when missing.
     const RunResult json = Ctl({"--json", "record", "--seconds", "1"});
     ASSERT_EQ(json.exitCode, 0) << json.err;
-    Json::Value result;
-    std::istringstream text(json.out);
-    ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), text, &result, nullptr));
+    const Json::Value result = ParseJson(json.out);
+    ASSERT_TRUE(result.isObject()) << json.out;
     const std::string path = data + "/QvLW52/tmp_record.mp3";
     EXPECT_EQ(result["path"].asString(), path);
     EXPECT_EQ(result["bytes"].asUInt64(), FileSize(path));

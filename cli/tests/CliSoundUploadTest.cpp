@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "ChildProcess.h"
+#include "CliJson.h"
 
 namespace fs = std::filesystem;
 
@@ -18,15 +19,6 @@ namespace {
 
 std::string Fixture(const char* name) {
     return std::string(LW52_UPLOAD_FIXTURES) + "/" + name;
-}
-
-Json::Value Parse(const std::string& text) {
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(text);
-    Json::parseFromStream(builder, in, &value, &errors);
-    return value;
 }
 
 uint32_t Le(const uint8_t* at, int bytes) {
@@ -115,7 +107,7 @@ TEST_F(CliSoundUploadTest, ConvertSoundWritesTwentySecondsOfCardPcmAtTheGivenVol
     r = Ctl({"--json", "convert-sound", Fixture("stereo30.mp3"), quarter, "--volume", "50",
              "--master", "0.505"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Json::Value j = Parse(r.out);
+    const Json::Value j = ParseJson(r.out);
     EXPECT_EQ(j["path"].asString(), quarter);
     EXPECT_EQ(j["bytes"].asInt(), 1920000);
     EXPECT_DOUBLE_EQ(j["seconds"].asDouble(), 20.0);
@@ -186,7 +178,7 @@ TEST_F(CliSoundUploadTest, UploadSoundStoresExactlyTheConvertedClip) {
         const RunResult uploaded = Ctl(args);
         ASSERT_EQ(uploaded.exitCode, 0) << uploaded.err;
         EXPECT_EQ(uploaded.err, "") << "no progress bar off a terminal";
-        const Json::Value j = Parse(uploaded.out);
+        const Json::Value j = ParseJson(uploaded.out);
         EXPECT_EQ(j["path"].asString(), u.source);
         EXPECT_EQ(j["slot"].asInt(), u.slot);
 
@@ -208,7 +200,7 @@ TEST_F(CliSoundUploadTest, UploadSoundStoresExactlyTheConvertedClip) {
         EXPECT_EQ(stored.rate, 48000u);
         EXPECT_EQ(stored.channels, 1u);
         EXPECT_TRUE(stored.data == expected) << "the slot holds other bytes than convert-sound";
-        const Json::Value slot = Parse(CardCommand(card, "state"))["sound"][u.slot - 1];
+        const Json::Value slot = ParseJson(CardCommand(card, "state"))["sound"][u.slot - 1];
         EXPECT_EQ(slot["frames"].asInt(), j["frames"].asInt());
         EXPECT_EQ(slot["repeatedFrames"].asInt(), 0);
         EXPECT_EQ(slot["error"].asString(), "");
@@ -254,7 +246,7 @@ TEST_F(CliSoundUploadTest, UploadSoundFailsWithoutTouchingTheCardUnlessTheClipIs
         EXPECT_EQ(run.exitCode, r.exitCode);
         EXPECT_NE(run.err.find(r.says), std::string::npos) << run.err;
     }
-    Json::Value state = Parse(CardCommand(card, "state"));
+    Json::Value state = ParseJson(CardCommand(card, "state"));
     EXPECT_EQ(state["counters"]["hostFrames"].asInt(), 0) << "the card was not even opened";
     EXPECT_FALSE(state["counters"]["byCommand"].isMember("0xB0"));
 
@@ -264,7 +256,7 @@ TEST_F(CliSoundUploadTest, UploadSoundFailsWithoutTouchingTheCardUnlessTheClipIs
     EXPECT_EQ(cut.exitCode, 1);
     EXPECT_NE(cut.err.find("载入特效失败"), std::string::npos) << cut.err;
     EXPECT_EQ(cut.out, "");
-    state = Parse(CardCommand(card, "state"));
+    state = ParseJson(CardCommand(card, "state"));
     EXPECT_TRUE(state["sound"][1]["announced"].asBool());
     EXPECT_FALSE(state["sound"][1]["complete"].asBool());
     EXPECT_TRUE(fs::is_empty(tmp));

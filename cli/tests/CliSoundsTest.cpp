@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "ChildProcess.h"
+#include "CliJson.h"
 #include "CloudFixture.h"
 #include "PulseDaemon.h"
 #include "SoundService.h"
@@ -16,15 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-Json::Value Parse(const std::string& text) {
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(text);
-    Json::parseFromStream(builder, in, &value, &errors);
-    return value;
-}
 
 class CliSoundsTest : public ::testing::Test {
   protected:
@@ -41,7 +33,7 @@ class CliSoundsTest : public ::testing::Test {
 TEST_F(CliSoundsTest, PadsAreListedAddedAndFavouritedAsThePanelKeepsThem) {
     const std::string clip = dir.Path() + "/ding.mp3";
     fs::copy_file(SoundService::ShippedClip(), clip);
-    Json::Value pads = Parse(Ctl({"--json", "sounds", "list"}).out);
+    Json::Value pads = ParseJson(Ctl({"--json", "sounds", "list"}).out);
     ASSERT_EQ(pads.size(), 36u);  // the seeded favourites and the built-in clips
     EXPECT_EQ(pads[0]["id"].asInt(), 14000);
     EXPECT_EQ(pads[0]["tab"].asString(), "收藏夹");
@@ -53,13 +45,13 @@ TEST_F(CliSoundsTest, PadsAreListedAddedAndFavouritedAsThePanelKeepsThem) {
 
     const RunResult added = Ctl({"--json", "sounds", "add", clip, "--name", "叮叮当当叮叮当当响"});
     ASSERT_EQ(added.exitCode, 0) << added.err;
-    const Json::Value pad = Parse(added.out);
+    const Json::Value pad = ParseJson(added.out);
     EXPECT_EQ(pad["id"].asInt(), 15018);
     EXPECT_EQ(pad["name"].asString(), "叮叮当当叮叮当当");  // cut to 8
     EXPECT_EQ(pad["kind"].asString(), "file");
     EXPECT_EQ(pad["path"].asString(), clip);
     EXPECT_EQ(Ctl({"sounds", "favourite", "15018"}).exitCode, 0);
-    pads = Parse(Ctl({"--json", "sounds", "list"}).out);
+    pads = ParseJson(Ctl({"--json", "sounds", "list"}).out);
     ASSERT_EQ(pads.size(), 38u);
     EXPECT_EQ(pads[18]["id"].asInt(), 14018);
     EXPECT_EQ(pads[18]["path"].asString(), clip);
@@ -84,7 +76,7 @@ TEST_F(CliSoundsTest, PadsAreListedAddedAndFavouritedAsThePanelKeepsThem) {
         EXPECT_EQ(run.exitCode, r.exitCode);
         EXPECT_NE(run.err.find(r.says), std::string::npos) << run.err;
     }
-    EXPECT_EQ(Parse(Ctl({"--json", "sounds", "list"}).out).size(), 38u) << "nothing changed";
+    EXPECT_EQ(ParseJson(Ctl({"--json", "sounds", "list"}).out).size(), 38u) << "nothing changed";
 }
 
 TEST_F(CliSoundsTest, CloudSoundsAreListedAndDownloadedIntoTheDownloadedPads) {
@@ -97,7 +89,7 @@ TEST_F(CliSoundsTest, CloudSoundsAreListedAndDownloadedIntoTheDownloadedPads) {
 
     const RunResult listed = Ctl({"--json", "cloud", "sounds"});
     ASSERT_EQ(listed.exitCode, 0) << listed.err;
-    Json::Value categories = Parse(listed.out);
+    Json::Value categories = ParseJson(listed.out);
     ASSERT_EQ(categories.size(), 2u);
     EXPECT_EQ(categories[0]["name"].asString(), "掌声");
     ASSERT_EQ(categories[0]["clips"].size(), 2u);
@@ -113,14 +105,14 @@ TEST_F(CliSoundsTest, CloudSoundsAreListedAndDownloadedIntoTheDownloadedPads) {
 
     const RunResult fetched = Ctl({"--json", "cloud", "sounds", "--download", "1002"});
     ASSERT_EQ(fetched.exitCode, 0) << fetched.err;
-    const Json::Value pad = Parse(fetched.out);
+    const Json::Value pad = ParseJson(fetched.out);
     EXPECT_EQ(pad["id"].asInt(), 17000);
     EXPECT_EQ(pad["tab"].asString(), "已下载");
     EXPECT_EQ(pad["cloudId"].asInt(), 1002);
     EXPECT_EQ(pad["path"].asString(), CloudSound() + "/clip1.mp3");
     EXPECT_EQ(fs::file_size(CloudSound() + "/clip1.mp3"),
               fs::file_size(SoundService::ShippedClip()));
-    const Json::Value pads = Parse(Ctl({"--json", "sounds", "list"}).out);
+    const Json::Value pads = ParseJson(Ctl({"--json", "sounds", "list"}).out);
     ASSERT_EQ(pads.size(), 37u);
     EXPECT_EQ(pads[36]["id"].asInt(), 17000);
     EXPECT_EQ(pads[36]["name"].asString(), "叮当");
@@ -169,7 +161,7 @@ class CliSoundOutputTest : public CliSoundsTest {
 };
 
 TEST_F(CliSoundOutputTest, PlayUsesTheLw52OutputAndFailsWithAReason) {
-    const Json::Value devices = Parse(Ctl({"--json", "audio", "devices"}).out);
+    const Json::Value devices = ParseJson(Ctl({"--json", "audio", "devices"}).out);
     ASSERT_TRUE(devices["outputs"].isArray());
     std::string picked;
     for (const Json::Value& d : devices["outputs"])
@@ -182,7 +174,7 @@ TEST_F(CliSoundOutputTest, PlayUsesTheLw52OutputAndFailsWithAReason) {
     fs::copy_file(SoundService::ShippedClip(), clip);
     const RunResult played = Ctl({"--json", "play", clip, "--volume", "40"});
     ASSERT_EQ(played.exitCode, 0) << played.err;
-    EXPECT_FALSE(Parse(played.out)["stopped"].asBool());
+    EXPECT_FALSE(ParseJson(played.out)["stopped"].asBool());
     EXPECT_EQ(Ctl({"play", "15003"}).exitCode, 0);
 
     const std::string text = dir.Path() + "/text.mp3";

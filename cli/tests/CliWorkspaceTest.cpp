@@ -8,17 +8,9 @@
 #include <sstream>
 
 #include "ChildProcess.h"
+#include "CliJson.h"
 
 namespace {
-
-Json::Value ParseJson(const std::string& text) {
-    Json::Value value;
-    std::istringstream in(text);
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    Json::parseFromStream(builder, in, &value, &errors);
-    return value;
-}
 
 class CliWorkspaceTest : public ::testing::Test {
   protected:
