@@ -123,7 +123,6 @@ void CSendWindow::OnMessage(uint32_t message, uint64_t wParam) {
 void CSendWindow::Finish(const QString& text, const QString& caption) {
     if (m_stage == Stage::kClosed) return;
     m_stage = Stage::kClosed;
-    m_failure = text;
     m_closing = true;
     QDialog::done(text.isEmpty() ? Accepted : Rejected);
     if (!text.isEmpty()) msgbox::Show(parentWidget(), text, caption, msgbox::kOk);

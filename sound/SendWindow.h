@@ -37,10 +37,7 @@ class CSendWindow : public QDialog {
                 QWidget* parent);
     ~CSendWindow() override;
 
-    Stage CurrentStage() const { return m_stage; }
     int DecoderVolume() const { return m_decoderVolume; }
-    // The words of the message box the window closed with; empty after a good transfer.
-    const QString& FailureText() const { return m_failure; }
 
     // Close requests (Escape, the window manager, ids 1 and 2) are swallowed.
     void reject() override {}
@@ -62,7 +59,6 @@ class CSendWindow : public QDialog {
     int m_subscription = 0;
     int m_decoderVolume = 0;
     Stage m_stage = Stage::kDecoding;
-    QString m_failure;
     bool m_closing = false;
 
     QWidget* m_waiting = nullptr;

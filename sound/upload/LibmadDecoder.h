@@ -38,8 +38,6 @@ class CLibmadDecoder {
     // Ends a decode in progress (its result is dropped) and deletes the temporary files.
     void Cleanup();
 
-    double Gain() const { return m_gain; }
-
   private:
     bool Prepare(int volume);
     DecodeResult Work(const std::string& source, int resourceFlag);

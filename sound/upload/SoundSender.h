@@ -53,7 +53,6 @@ class CSoundSender {
     // Asks a running transfer to give up after the frame in flight.
     void RequestStop() { m_stop = true; }
     void Join();
-    bool Running() const { return m_running.load(); }
 
   private:
     std::thread m_thread;

@@ -37,7 +37,6 @@ class CWaveFile {
     const PcmFormat& Format() const { return m_format; }
     const uint8_t* Data() const { return m_view ? m_view + m_dataStart : nullptr; }
     uint32_t DataLength() const { return m_dataLength; }
-    size_t DataStart() const { return m_dataStart; }
 
   private:
     bool Parse(size_t fileSize);
