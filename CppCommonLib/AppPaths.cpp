@@ -36,6 +36,13 @@ std::string UserDir() {
     return MakeDirs(dir) ? dir : "";
 }
 
+std::string TempFolder() {
+    const char* dir = getenv("TMPDIR");
+    std::string folder = dir && *dir ? dir : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
 std::string SettingsPath() {
     const std::string dir = UserDir();
     return dir.empty() ? "QvH31ConfigData.db" : dir + "/QvH31ConfigData.db";

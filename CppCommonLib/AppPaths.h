@@ -10,5 +10,7 @@ namespace app_paths {
 std::string UserDir();
 std::string SettingsPath();      // UserDir() + "/QvH31ConfigData.db"
 std::string HotkeyConfigPath();  // UserDir() + "/QvH31Moodcfg.ini"
+// The system temporary folder: $TMPDIR when set, else /tmp; no trailing slash.
+std::string TempFolder();
 
 }  // namespace app_paths

@@ -13,6 +13,8 @@
 #include <ctime>
 #include <string>
 
+#include "AppPaths.h"
+
 namespace {
 char g_folder[1024];
 char g_base[256];
@@ -57,10 +59,7 @@ void InstallCrashHandler(const char* folder) {
     if (g_installed) return;
     g_installed = true;
     std::string dir = folder ? folder : "";
-    if (dir.empty()) {
-        const char* tmp = getenv("TMPDIR");
-        dir = tmp && *tmp ? tmp : "/tmp";
-    }
+    if (dir.empty()) dir = app_paths::TempFolder();
     MakeDirs(dir);
     snprintf(g_folder, sizeof g_folder, "%s", dir.c_str());
     char exe[512] = {};

@@ -6,17 +6,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "AppPaths.h"
+
 namespace upload {
 
-std::string TempFolder() {
-    const char* dir = getenv("TMPDIR");
-    std::string folder = dir && *dir ? dir : "/tmp";
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return folder;
-}
-
 std::string MakeTempFile(const char* prefix) {
-    const std::string pattern = TempFolder() + "/" + prefix + "XXXXXX";
+    const std::string pattern = app_paths::TempFolder() + "/" + prefix + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = mkstemp(name.data());

@@ -4,8 +4,6 @@
 
 namespace upload {
 
-// The system temporary folder: $TMPDIR when set, else /tmp.
-std::string TempFolder();
 // Creates an empty file with a unique name beginning with prefix in the temporary folder and
 // returns its path; empty when no file could be made.
 std::string MakeTempFile(const char* prefix);
