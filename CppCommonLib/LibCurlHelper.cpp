@@ -1,6 +1,8 @@
 #include "LibCurlHelper.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -68,14 +70,32 @@ void RestrictToHttp(CURL* curl) {
 struct TransferProgress {
     curl_off_t total = 0;
     curl_off_t current = 0;
+    const std::atomic<bool>* stop = nullptr;
 };
 
+// Also called while nothing arrives (at least once a second), so a stop request ends a
+// stalled transfer too.
 int RecordProgress(void* user, curl_off_t downloadTotal, curl_off_t downloadNow, curl_off_t,
                    curl_off_t) {
     auto* progress = static_cast<TransferProgress*>(user);
     progress->total = downloadTotal;
     progress->current = downloadNow;
-    return 0;
+    return progress->stop && progress->stop->load() ? 1 : 0;
+}
+
+void WatchProgress(CURL* curl, TransferProgress* progress) {
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, RecordProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, progress);
+}
+
+// Created or truncated, never through a symbolic link planted in a shared folder.
+FILE* OpenForDownload(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "wb");
+    if (!file) close(fd);
+    return file;
 }
 
 bool IsSuccessStatus(long status) {
@@ -107,7 +127,7 @@ bool Perform(CURL* curl, const std::string& url, PerformKind kind) {
 }  // namespace
 
 int CLibCurlHelper::HttpPost(const std::string& url, const char* postFields, char* buffer,
-                             size_t capacity) {
+                             size_t capacity, const std::atomic<bool>* stop) {
     EnsureCurlInitialised();
     CURL* curl = curl_easy_init();
     if (!curl) {
@@ -115,6 +135,8 @@ int CLibCurlHelper::HttpPost(const std::string& url, const char* postFields, cha
         return -1;
     }
     ResponseCollector collector{buffer, capacity, 0};
+    TransferProgress progress;
+    progress.stop = stop;
     curl_slist* headers = curl_slist_append(nullptr, kFormContentType);
 
     RestrictToHttp(curl);
@@ -126,6 +148,7 @@ int CLibCurlHelper::HttpPost(const std::string& url, const char* postFields, cha
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectResponse);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &collector);
+    WatchProgress(curl, &progress);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kPostTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, kPostTimeoutSeconds);
@@ -137,8 +160,8 @@ int CLibCurlHelper::HttpPost(const std::string& url, const char* postFields, cha
 }
 
 bool CLibCurlHelper::HttpGetFile(const std::string& localPath, const std::string& url,
-                                 uint64_t maxBytes) {
-    FILE* file = std::fopen(localPath.c_str(), "wb");
+                                 uint64_t maxBytes, const std::atomic<bool>* stop) {
+    FILE* file = OpenForDownload(localPath);
     if (!file) {
         QV_LOG("url:%s cannot open %s for writing", url.c_str(), localPath.c_str());
         return false;
@@ -151,6 +174,7 @@ bool CLibCurlHelper::HttpGetFile(const std::string& localPath, const std::string
         return false;
     }
     TransferProgress progress;
+    progress.stop = stop;
     FileSink sink{file, maxBytes, 0};
 
     RestrictToHttp(curl);
@@ -162,9 +186,7 @@ bool CLibCurlHelper::HttpGetFile(const std::string& localPath, const std::string
     // An announced length over the limit is refused before any of the body is read.
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE,
                      static_cast<curl_off_t>(maxBytes > INT64_MAX ? INT64_MAX : maxBytes));
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, RecordProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
+    WatchProgress(curl, &progress);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kGetTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, kGetTimeoutSeconds);

@@ -1,6 +1,7 @@
 // The HTTP client against the local stand-in for the cloud service, with its faults.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -223,6 +224,33 @@ TEST_F(LibCurlHelperTest, ASlowDownloadFailsWithinItsTimeout) {
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(elapsed, std::chrono::milliseconds(2500));
     EXPECT_LT(elapsed, std::chrono::milliseconds(6000));
+}
+
+TEST_F(LibCurlHelperTest, AStopRequestEndsAStalledTransferAndNoLinkIsFollowed) {
+    SetFault("slow");
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    char reply[256];
+    EXPECT_EQ(CLibCurlHelper::HttpPost(Api(cloud::kPathCheckUpgrade), cloud::kBodyCheckUpgrade,
+                                       reply, sizeof reply, &stop),
+              -1);
+    EXPECT_FALSE(CLibCurlHelper::HttpGetFile(Local("stopped"), base_ + "/files/firmware/fw.zip",
+                                             1 << 20, &stop));
+    stopper.join();
+    // Both end at the next progress call (at least once a second), far before the timeouts.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+
+    // A link planted where a download goes is not written through.
+    SetFault("clear");
+    const std::string victim = Local("victim.txt");
+    WriteFile(victim, "keep me\n");
+    fs::create_symlink(victim, Local("planted.zip"));
+    EXPECT_FALSE(GetFile(Local("planted.zip"), base_ + "/files/firmware/fw.zip"));
+    EXPECT_EQ(ReadFile(victim), "keep me\n");
 }
 
 TEST_F(LibCurlHelperTest, WorkersMayCallAtTheSameTime) {

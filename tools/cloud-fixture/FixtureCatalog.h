@@ -10,6 +10,7 @@
 //   effects/<category>/*.dteff   the effect list
 //   sounds/<category>/*.mp3      sound categories and their clips
 //   firmware/upgrade.json        the "data" of the upgrade answer
+//   firmware/*.zip               the firmware packages it names
 // A category folder may hold "names.txt" with "file=display name" lines (otherwise a file's
 // display name is its stem) and "urls.txt" with "file=URL" lines that give a clip another URL
 // ("{url}" in it stands for the file's own URL), as a broken or hostile service would. File

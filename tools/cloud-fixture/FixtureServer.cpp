@@ -30,6 +30,9 @@ const struct {
     {"flood", FixtureServer::Fault::Flood},
     {"hugelength", FixtureServer::Fault::HugeLength},
     {"clipfail", FixtureServer::Fault::ClipFail},
+    {"nopackage", FixtureServer::Fault::NoPackage},
+    {"wronganswer", FixtureServer::Fault::WrongAnswer},
+    {"shortpackage", FixtureServer::Fault::ShortPackage},
 };
 // The flood fault stops by itself after this much, should a client never hang up.
 constexpr size_t kFloodLimitBytes = size_t{1} << 30;
@@ -55,7 +58,7 @@ FixtureServer::FixtureServer(std::filesystem::path root, int slowMs, bool verbos
 
 const char* FixtureServer::FaultNames() {
     return "status404 status500 slow oversize badjson notok truncate flood hugelength clipfail "
-           "clear";
+           "nopackage wronganswer shortpackage clear";
 }
 
 bool FixtureServer::SetFault(const std::string& name) {
@@ -159,6 +162,10 @@ void FixtureServer::ServeFile(const httplib::Request& req, httplib::Response& re
             });
         return;
     }
+    if (fault == Fault::ShortPackage) {
+        res.set_content(content->substr(0, content->size() / 2), type);
+        return;
+    }
     if (fault != Fault::Truncate) {
         res.set_content(*content, type);
         return;
@@ -214,6 +221,12 @@ void FixtureServer::Route() {
                      Json::Value data;
                      if (!catalog_->UpgradeAnswer(data))
                          return Refuse(res, 500, "firmware/upgrade.json is missing or invalid");
+                     const Fault fault = ActiveFault();
+                     if (fault == Fault::NoPackage) data["url"] = data["url"].asString() + ".gone";
+                     if (fault == Fault::WrongAnswer) {
+                         data["currentVer"] = "1.2";
+                         data.removeMember("url");
+                     }
                      SendEnvelope(data, res);
                  }));
     server_.Get("/tuning/files/(.+)",

@@ -25,9 +25,12 @@ class FixtureServer {
         BadJson,
         NotOk,
         Truncate,
-        Flood,       // files: an endless body without a length (stops at 1 GiB or on hang-up)
-        HugeLength,  // files: a length of 4 GiB announced, then the file's real bytes
-        ClipFail     // the clips of a sound category: status 500 (the category list works)
+        Flood,        // files: an endless body without a length (stops at 1 GiB or on hang-up)
+        HugeLength,   // files: a length of 4 GiB announced, then the file's real bytes
+        ClipFail,     // the clips of a sound category: status 500 (the category list works)
+        NoPackage,    // upgrade answer: a package address where nothing is
+        WrongAnswer,  // upgrade answer: "ok", but the version as text and no address
+        ShortPackage  // files: the first half, announced as the whole (a cut-off package)
     };
 
     // slowMs: how long the "slow" fault holds a reply (past the clients' timeouts).

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Regenerates the media of fixture/ (effect files and sound clips); names.txt and
-# firmware/upgrade.json are written by hand. Needs a built lw52-effectgen (first argument,
+# Regenerates the media of fixture/ (effect files and sound clips) and copies the valid
+# firmware package of the firmware tests; names.txt and firmware/upgrade.json are written by
+# hand. Needs a built lw52-effectgen (first argument,
 # default build/bin/lw52-effectgen) and the Debian packages sox, libsox-fmt-mp3 and lame.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -40,3 +41,6 @@ clip 综艺效果 drumroll.mp3 1.0 brownnoise tremolo 30 80
 clip 综艺效果 tada.mp3 0.6 sine 523:1047
 clip 游戏音效 coin.mp3 0.3 square 988:1319
 clip 游戏音效 laser.mp3 0.4 sine 1800-300
+
+# The firmware package the upgrade answer names (hardware 1.0: version 1.2, steps L1.1 and L1.2).
+cp "$here/../../firmware/core/tests/packages/valid.zip" "$fx/firmware/LW52-1.2.zip"

@@ -137,8 +137,8 @@ void CCardModel::HandleConnect(const uint8_t* in, Frame& reply) {
 
 void CCardModel::HandleDeviceInfo(Frame& reply) {
     std::fill(reply.begin() + 4, reply.end(), 0);
-    reply[4] = m_config.hwVersion;
-    reply[6] = m_config.fwVersion;
+    reply[4] = m_state.config.hwVersion;  // SetVersions may have changed them
+    reply[6] = m_state.config.fwVersion;
     reply[14] = m_config.deviceType;
 }
 
@@ -352,6 +352,12 @@ CardCounters CCardModel::Counters() const {
 bool CCardModel::HostConnected() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_state.hostConnected;
+}
+
+void CCardModel::SetVersions(uint8_t hardware, uint8_t firmware) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.config.hwVersion = hardware;
+    m_state.config.fwVersion = firmware;
 }
 
 CardState CCardModel::Snapshot() const {

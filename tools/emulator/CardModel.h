@@ -27,7 +27,10 @@ class CCardModel {
     CCardModel(const CCardModel&) = delete;
     CCardModel& operator=(const CCardModel&) = delete;
 
-    const CardConfig& Config() const { return m_config; }  // fixed at construction
+    // As constructed; the versions in Snapshot() follow SetVersions.
+    const CardConfig& Config() const { return m_config; }
+    // Another card's versions from now on, as if it had been swapped in.
+    void SetVersions(uint8_t hardware, uint8_t firmware);
     int PacketSize() const { return m_config.packetSize; }
 
     // data: the N data bytes of one host report (no report id). Appends the replies, each N

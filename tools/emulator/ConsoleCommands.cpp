@@ -53,9 +53,18 @@ std::string CConsoleCommands::Execute(const std::string& line, bool& quit) {
         m_server.SetLevelsRate(static_cast<int>(number));
         return "ok";
     }
+    if (command == "versions") {
+        long hardware = 0;
+        if (words.size() != 3 || !ParseNumber(words[1], 0, 255, hardware) ||
+            !ParseNumber(words[2], 0, 255, number))
+            return "error: versions HW FW (0..255 each)";
+        m_server.Model().SetVersions(static_cast<uint8_t>(hardware), static_cast<uint8_t>(number));
+        return "ok";
+    }
     if (command == "help") {
         return "commands: knob ID VALUE [ID VALUE...] | levels MIC ACC | rate HZ | unplug | plug "
-               "| dump SLOT FILE | state | fault delay MS|drop K|checksum K|flag K|"
+               "| dump SLOT FILE | state | versions HW FW | fault delay MS|drop K|checksum K|flag "
+               "K|"
                "unplug-after N|clear | quit";
     }
     return "error: unknown command '" + command + "' (try help)";
