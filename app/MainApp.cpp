@@ -11,6 +11,7 @@
 
 #include "AppPaths.h"
 #include "DeviceManager.h"
+#include "DlgUpgradeFirmware.h"
 #include "Log.h"
 #include "MainDlg.h"
 #include "MainHideWnd.h"
@@ -164,14 +165,16 @@ void CMainApp::OnDevicePnp(bool removed, const std::string& devicePath) {
 }
 
 int CMainApp::Run(const QStringList& arguments) {
-    if (arguments.join(' ').contains("-bUpgradeFirmware"))
-        QV_LOG(
-            "firmware upgrade requested on the command line; the upgrade dialog is not part of "
-            "this build yet");
+    if (arguments.join(' ').contains("-bUpgradeFirmware")) ShowUpgradeDialog(nullptr);
     StartWindows();
     const int code = QApplication::exec();
     DestroyWindows();
     return code;
+}
+
+bool CMainApp::ShowUpgradeDialog(QWidget* parent) {
+    return CDlgUpgradeFirmware::Show(
+        m_session.Manager(), [this](bool on) { m_sessionWatcher.HoldForFirmware(on); }, parent);
 }
 
 void CMainApp::StartWindows() {

@@ -36,6 +36,10 @@ class CMainApp : public QObject {
     void StartWindows();
     void Uninit();
 
+    // The firmware upgrade dialog, modal over parent (null: before any window); true when an
+    // upgrade completed.
+    bool ShowUpgradeDialog(QWidget* parent);
+
     // A device arrived or left (the hot-plug watcher, on the UI thread).
     void OnDevicePnp(bool removed, const std::string& devicePath);
 

@@ -2,11 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
 #include <QMouseEvent>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include "Controls.h"
 #include "DeviceManager.h"
@@ -19,11 +15,9 @@
 #include "Menus.h"
 #include "MessageBox.h"
 #include "UiLoader.h"
-#include "Version.h"
 
 namespace {
 constexpr int kCaptionHeight = 60;  // the strip that moves the frameless window
-constexpr const char* kUpdateToolAppId = "{217984E9-C0EC-44B9-BF57-0800EC42972E}";
 }  // namespace
 
 CMainDlg::CMainDlg(CMainApp& app)
@@ -153,7 +147,7 @@ void CMainDlg::OnOwnWindowMessage(const WindowMessage& message) {
                 OnMenuCommand(static_cast<int>(message.message) - 1);
             break;
         case WindowMessage::kPrivate:
-            // 1126 opens the firmware upgrade dialog, which comes with the upgrade itself.
+            if (message.message == kMsgUpgradeFirmware) ShowUpgradeDialog();
             break;
         case WindowMessage::kDestroy:
         case WindowMessage::kHotkey:
@@ -170,7 +164,9 @@ void CMainDlg::OnMenuCommand(int index) {
             ShowDeviceInfo();
             break;
         case 1:
-            StartUpdateTool();
+            // No separate update tool exists here: checking for updates is the firmware
+            // upgrade dialog, opened as 1126 opens it.
+            m_poster.PostMessage(kMsgUpgradeFirmware, 0, 0);
             break;
         case 3:
             if (CMainHideWnd* hide = m_app.HideWindow()) hide->OnCommand(CMainHideWnd::kCmdAbout);
@@ -199,20 +195,8 @@ void CMainDlg::ShowDeviceInfo() {
     dialog.exec();
 }
 
-void CMainDlg::StartUpdateTool() {
-    // The update tool beside the program is copied to the temporary folder and started from
-    // there, so that it can replace the program's own files.
-    const QString tool = m_app.ExeDir() + "/upgrade";
-    const QString copy = QDir::tempPath() + "/QvLW52_upgrade";
-    QFile::remove(copy);
-    if (!QFile::exists(tool)) {
-        msgbox::Show(this, tr("更新程序文件upgrade.exe已经丢失！"), tr("提示"));
-        return;
-    }
-    QFile::copy(tool, copy);
-    QFile::setPermissions(copy, QFile::permissions(tool));
-    QProcess::startDetached(
-        copy, {QString::fromUtf8(lw52::kVersionText), "21", "QvLW52", kUpdateToolAppId, "LW52"});
+void CMainDlg::ShowUpgradeDialog() {
+    m_app.ShowUpgradeDialog(this);
 }
 
 void CMainDlg::closeEvent(QCloseEvent* event) {

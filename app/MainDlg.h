@@ -68,7 +68,7 @@ class CMainDlg : public QWidget, public IPageHost {
     void OnOwnWindowMessage(const WindowMessage& message);
     void OnDestroy();
     void ShowDeviceInfo();
-    void StartUpdateTool();
+    void ShowUpgradeDialog();
 
     CMainApp& m_app;
     QWidget* m_content = nullptr;

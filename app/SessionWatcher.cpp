@@ -32,7 +32,8 @@ void OnTerminate(int) {
 CSessionWatcher::CSessionWatcher(QObject* parent) : QObject(parent) {}
 
 CSessionWatcher::~CSessionWatcher() {
-    ReleaseLock();
+    ReleaseLock(m_delay);
+    ReleaseLock(m_block);
     if (!m_busName.isEmpty()) QDBusConnection::disconnectFromBus(m_busName);
     if (m_signalNotifier) {
         std::signal(SIGTERM, SIG_DFL);
@@ -91,35 +92,43 @@ void CSessionWatcher::OnPrepareForShutdown(bool starting) {
 }
 
 void CSessionWatcher::Hold(bool on) {
-    if (on == m_wanted) return;
-    m_wanted = on;
-    const unsigned request = ++m_request;
+    SetLock(m_delay, on);
+}
+
+void CSessionWatcher::HoldForFirmware(bool on) {
+    SetLock(m_block, on);
+}
+
+void CSessionWatcher::SetLock(Lock& lock, bool on) {
+    if (on == lock.wanted) return;
+    lock.wanted = on;
+    const unsigned request = ++lock.request;
     if (!on) {
-        ReleaseLock();
+        ReleaseLock(lock);
         return;
     }
     if (!m_onBus) return;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kManager, "Inhibit");
     call << QStringLiteral("sleep:shutdown") << QStringLiteral("LW52 control panel")
-         << QStringLiteral("A recording is being finished") << QStringLiteral("delay");
+         << QString::fromUtf8(lock.why) << QString::fromUtf8(lock.mode);
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection(m_busName).asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, request](QDBusPendingCallWatcher* w) {
+            [this, &lock, request](QDBusPendingCallWatcher* w) {
                 QDBusPendingReply<QDBusUnixFileDescriptor> reply = *w;
                 w->deleteLater();
                 // Asked again since (or given back): this answer is not needed any more.
-                if (reply.isError() || request != m_request || !m_wanted) return;
+                if (reply.isError() || request != lock.request || !lock.wanted) return;
                 const int fd = dup(reply.value().fileDescriptor());
                 if (fd < 0) return;
-                ReleaseLock();
-                m_lockFd = fd;
-                emit lockChanged(true);
+                ReleaseLock(lock);
+                lock.fd = fd;
+                if (&lock == &m_delay) emit lockChanged(true);
             });
 }
 
-void CSessionWatcher::ReleaseLock() {
-    if (m_lockFd < 0) return;
-    close(m_lockFd);  // closing the descriptor is what gives the lock back
-    m_lockFd = -1;
-    emit lockChanged(false);
+void CSessionWatcher::ReleaseLock(Lock& lock) {
+    if (lock.fd < 0) return;
+    close(lock.fd);  // closing the descriptor is what gives the lock back
+    lock.fd = -1;
+    if (&lock == &m_delay) emit lockChanged(false);
 }

@@ -25,28 +25,40 @@ class CSessionWatcher : public QObject {
     // Takes (on) or gives back (off) the delay lock; the answer comes asynchronously, so the
     // UI never waits for the bus. Holding() is what was asked last.
     void Hold(bool on);
-    bool Holding() const { return m_wanted; }
-    bool LockHeld() const { return m_lockFd >= 0; }
+    bool Holding() const { return m_delay.wanted; }
+    bool LockHeld() const { return m_delay.fd >= 0; }
+
+    // While firmware is written, sleep and shutdown are blocked outright (a delay lock would
+    // give way after a few seconds, half-way through an image).
+    void HoldForFirmware(bool on);
+    bool FirmwareLockHeld() const { return m_block.fd >= 0; }
 
   signals:
     void sleepPreparing(bool starting);  // true: about to sleep; false: woke up
     void shutdownPreparing();
     void shutdownCancelled();
     void terminateRequested();  // SIGTERM
-    void lockChanged(bool held);
+    void lockChanged(bool held);  // the delay lock
 
   private slots:
     void OnPrepareForSleep(bool starting);
     void OnPrepareForShutdown(bool starting);
 
   private:
-    void ReleaseLock();
+    struct Lock {
+        const char* mode;  // "delay" or "block"
+        const char* why;
+        bool wanted = false;
+        int fd = -1;
+        unsigned request = 0;  // numbers Inhibit calls, so a late answer to an old one is dropped
+    };
+    void SetLock(Lock& lock, bool on);
+    void ReleaseLock(Lock& lock);
     void OnSignalPipe();
 
     QString m_busName;
     bool m_onBus = false;
-    bool m_wanted = false;
-    int m_lockFd = -1;
-    unsigned m_request = 0;  // numbers Inhibit calls, so a late answer to an old one is dropped
+    Lock m_delay{"delay", "A recording is being finished"};
+    Lock m_block{"block", "Firmware is being written to the sound card"};
     std::unique_ptr<QSocketNotifier> m_signalNotifier;
 };

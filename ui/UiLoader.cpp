@@ -22,6 +22,7 @@ QString LayoutPath(const QString& resourceName) {
         {"LAYOUT:XML_SAVEPRESET", ":/layouts/savepreset.ui"},
         {"LAYOUT:XML_EDIT_ADDFILENAME", ":/layouts/editfilename.ui"},
         {"LAYOUT:XML_SENDDATA", ":/layouts/senddata.ui"},
+        {"LAYOUT:XML_UPGRADEFIRMWARE", ":/layouts/upgradefirmware.ui"},
     };
     const auto it = layouts.find(resourceName);
     return it == layouts.end() ? QString() : it->second;

@@ -2,6 +2,7 @@
 // device information, and one instance per user across two processes.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -9,8 +10,10 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "ChildProcess.h"
+#include "DlgUpgradeFirmware.h"
 #include "IniFile.h"
 #include "MainApp.h"
 #include "MainDlg.h"
@@ -186,6 +189,47 @@ TEST_F(PanelTest, DeviceInformationWithoutACard) {
     msgbox::ClearLast();
     app->MainWindow()->OnMenuCommand(2);  // id 3 has no command
     EXPECT_EQ(msgbox::Last(), nullptr);
+}
+
+// Calls then(dialog) once the modal upgrade dialog has looked for the card (none here). Polls
+// from a timer: the dialog runs its own event loop, so a wait nested below it would never end.
+void WhenUpgradeDialogShows(std::function<void(CDlgUpgradeFirmware*)> then) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, then] {
+        auto* dialog = dynamic_cast<CDlgUpgradeFirmware*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->findChild<QAbstractButton*>("btn_retry")->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        then(dialog);
+    });
+    poll->start(20);
+}
+
+TEST_F(PanelTest, CheckForUpdatesOpensTheFirmwareUpgrade) {
+    Start();
+    bool seen = false;
+    WhenUpgradeDialogShows([&](CDlgUpgradeFirmware* dialog) {
+        seen = true;
+        EXPECT_EQ(dialog->findChild<QLabel*>("txt_msg")->text(), "未连接设备，请先连接设备");
+        dialog->reject();
+    });
+    app->MainWindow()->OnMenuCommand(1);  // posts 1126
+    EXPECT_TRUE(QTest::qWaitFor([&] { return seen; }, 8000));
+    EXPECT_EQ(msgbox::Last(), nullptr) << "no update tool is looked for";
+}
+
+TEST_F(PanelTest, UpgradeOnTheCommandLineComesBeforeTheMainWindow) {
+    CIniFile::CreateUtf16File(dir.Path() + "/data/QvLW52/QvH31ConfigData.db");
+    app = std::make_unique<CMainApp>();
+    ASSERT_TRUE(app->Init());
+    bool dialogFirst = false;
+    WhenUpgradeDialogShows([&](CDlgUpgradeFirmware* dialog) {
+        dialogFirst = app->MainWindow() == nullptr;
+        dialog->reject();
+        app->onMainWindowShown = [](CMainDlg*) { QApplication::exit(7); };
+    });
+    EXPECT_EQ(app->Run({"lw52panel", "--from-updater", "-bUpgradeFirmware"}), 7);
+    EXPECT_TRUE(dialogFirst);
 }
 
 // Environment of a panel whose user folders all lie in dir.

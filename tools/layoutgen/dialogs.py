@@ -66,8 +66,30 @@ def set_volume():
     return win
 
 
+def upgrade_firmware():
+    """The firmware upgrade: a message, the current action over a progress bar, and one of
+    "重试" or "立即升级" below (never both)."""
+    w, h = 388, 250
+    win = kit.window("DlgUpgradeFirmware", w, h, "LAYOUT:XML_UPGRADEFIRMWARE", "固件升级")
+    _caption(win, "txt_dlg_title", "固件升级")
+    win.add(kit.label("txt_msg", Rect((w - 330) // 2, CAPTION_H + 14, 330, 112), "",
+                      role="info", wrap=True, hidden=True))
+    win.add(kit.label("txt_currentaction", Rect((w - 320) // 2, CAPTION_H + 96, 320, 40), "",
+                      role="info", wrap=True, hidden=True))
+    progress = kit.bar("QProgressBar", "progress", Rect((w - 320) // 2, CAPTION_H + 140, 320, 20),
+                       0, 100, hidden=True)
+    progress.props = [p for p in progress.props if p[0] != "textVisible"]
+    progress.prop("textVisible", True).prop("format", "%p%")
+    win.add(progress)
+    for name, text in (("btn_retry", "重试"), ("btn_upgrade", "立即升级")):
+        win.add(kit.button(name, Rect((w - 100) // 2, h - 44, 100, 30), text, role="action",
+                           hidden=True))
+    return win
+
+
 def all_layouts():
     """File name -> layout."""
     return {"tooltip.ui": tooltip(), "deviceinfo.ui": device_info(), "about.ui": about(),
-            "msgbox.ui": msgbox(), "setvolume.ui": set_volume()}
+            "msgbox.ui": msgbox(), "setvolume.ui": set_volume(),
+            "upgradefirmware.ui": upgrade_firmware()}
 
