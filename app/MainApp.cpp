@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
@@ -136,7 +137,13 @@ void CMainApp::StartSessionWatcher() {
         if (m_mainWindow) m_mainWindow->DispatchWindowMessage({WindowMessage::kEndSession, 0, 0});
     });
     QObject::connect(&m_sessionWatcher, &CSessionWatcher::terminateRequested, this, [this] {
+        m_terminating = true;
         OnSessionEnding();
+        // quit() reaches only the main loop once it runs; a modal dialog (the upgrade before
+        // the main window, a message box) runs a loop of its own and is ended here.
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+                dialog->reject();
         QApplication::quit();
     });
 }
@@ -165,7 +172,11 @@ void CMainApp::OnDevicePnp(bool removed, const std::string& devicePath) {
 }
 
 int CMainApp::Run(const QStringList& arguments) {
-    if (arguments.join(' ').contains("-bUpgradeFirmware")) ShowUpgradeDialog(nullptr);
+    if (arguments.join(' ').contains("-bUpgradeFirmware")) {
+        ShowUpgradeDialog(nullptr);
+        // Asked to end while the dialog ran: no main loop may start after it.
+        if (m_terminating) return 0;
+    }
     StartWindows();
     const int code = QApplication::exec();
     DestroyWindows();
@@ -173,6 +184,8 @@ int CMainApp::Run(const QStringList& arguments) {
 }
 
 bool CMainApp::ShowUpgradeDialog(QWidget* parent) {
+    printf("lw52panel: firmware upgrade shown\n");
+    fflush(stdout);
     return CDlgUpgradeFirmware::Show(
         m_session.Manager(), [this](bool on) { m_sessionWatcher.HoldForFirmware(on); }, parent);
 }

@@ -90,6 +90,7 @@ class CMainApp : public QObject {
     QPointer<CMainDlg> m_mainWindow;
     std::vector<QPointer<CMainDlg>> m_closingWindows;  // closed, their deletion still pending
     int m_pendingWindow = -1;
+    bool m_terminating = false;  // SIGTERM arrived
 };
 
 // The one application object.

@@ -134,8 +134,16 @@ int CmdInspect(const CliContext& ctx, const std::vector<std::string>& args) {
 
 }  // namespace
 
+int CmdFirmwareCheck(const CliContext& ctx);    // CmdFirmwareUpgrade.cpp
+int CmdFirmwareUpgrade(const CliContext& ctx);  // CmdFirmwareUpgrade.cpp
+
 int CmdFirmware(const CliContext& ctx) {
-    if (!ctx.args.empty() && ctx.args[0] == "inspect")
+    const std::string sub = ctx.args.empty() ? std::string() : ctx.args[0];
+    if (sub == "inspect")
         return CmdInspect(ctx, std::vector<std::string>(ctx.args.begin() + 1, ctx.args.end()));
-    return UsageError(kInspectUsage);
+    if (sub == "check") return CmdFirmwareCheck(ctx);
+    if (sub == "upgrade") return CmdFirmwareUpgrade(ctx);
+    return UsageError(
+        "usage: firmware check | inspect PACKAGE.zip [--hardware H] [--firmware F] "
+        "| upgrade [--package FILE] [--yes]");
 }

@@ -224,13 +224,12 @@ void CDlgUpgradeFirmware::OnDownloadResult(bool ok) {
 }
 
 void CDlgUpgradeFirmware::ConfirmUpgrade() {
-    const int answer = msgbox::Show(
-        this,
-        tr("1.升级固件有损坏设备的风险,请慎重升级。       \n"
-           "2.升级时请勿拔出设备,请勿移动设备或碰触USB线。\n"
-           "3.升级时电脑不能插入两个及两个以上声卡。      \n"
-           "4.升级过程中请勿关闭固件升级窗口。\t\t        \n"),
-        tr("注意事项"), msgbox::kOkCancel);
+    const int answer = msgbox::Show(this,
+                                    tr("1.升级固件有损坏设备的风险,请慎重升级。       \n"
+                                       "2.升级时请勿拔出设备,请勿移动设备或碰触USB线。\n"
+                                       "3.升级时电脑不能插入两个及两个以上声卡。      \n"
+                                       "4.升级过程中请勿关闭固件升级窗口。\t\t        \n"),
+                                    tr("注意事项"), msgbox::kOkCancel);
     if (answer == msgbox::kIdOk) StartWrite();
 }
 
@@ -256,9 +255,8 @@ void CDlgUpgradeFirmware::StartWrite() {
     firmware::PostFn post = Poster();
     m_worker.Start([this, post](const std::atomic<bool>& stop) {
         post(firmware::kMsgProgress, firmware::kProgressPreparing, 0);
-        const bool ok = firmware::WriteFirmware(m_context, *m_services.card,
-                                                *m_services.writer, post, stop,
-                                                m_services.timings);
+        const bool ok = firmware::WriteFirmware(m_context, *m_services.card, *m_services.writer,
+                                                post, stop, m_services.timings);
         post(firmware::kMsgPhaseResult, firmware::kPhaseWrite, ok ? 1 : 0);
     });
 }

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <functional>
 
 #include "ChildProcess.h"
@@ -48,6 +49,10 @@ class PanelTest : public ::testing::Test {
         qputenv("LW52_VHID_DIR", QByteArray::fromStdString(dir.Path() + "/vhid"));
         msgbox::SetResponder([](const msgbox::Shown&) { return msgbox::kIdOk; });
         msgbox::ClearLast();
+        // An Exit in an earlier test asked the event loops to end, and that request stays
+        // until the application's own loop runs once: a dialog's loop would return at once.
+        QTimer::singleShot(0, [] { QApplication::exit(0); });
+        QApplication::exec();
     }
     void TearDown() override {
         app.reset();
@@ -196,7 +201,11 @@ TEST_F(PanelTest, DeviceInformationWithoutACard) {
 void WhenUpgradeDialogShows(std::function<void(CDlgUpgradeFirmware*)> then) {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, then] {
-        auto* dialog = dynamic_cast<CDlgUpgradeFirmware*>(QApplication::activeModalWidget());
+        CDlgUpgradeFirmware* dialog = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* upgrade = dynamic_cast<CDlgUpgradeFirmware*>(widget);
+                upgrade && upgrade->isVisible())
+                dialog = upgrade;
         if (!dialog || !dialog->findChild<QAbstractButton*>("btn_retry")->isVisible()) return;
         poll->stop();
         poll->deleteLater();
@@ -262,6 +271,16 @@ TEST(PanelProcessTest, ASecondStartShowsTheFirstAndExits) {
         RunProgram(LW52PANEL_PATH, {"--from-updater", "-bUpgradeFirmware"}, env, 20000);
     EXPECT_EQ(upgrade.exitCode, 0) << upgrade.err;
     EXPECT_NE(first.WaitForLine("show requested", 10000), "");
+
+    // The upgrade before the main window ends with the session like everything else.
+    TempDir upgradeDir;
+    ChildProcess upgrading;
+    ASSERT_TRUE(
+        upgrading.Start(LW52PANEL_PATH, {"-bUpgradeFirmware"}, PanelEnv(upgradeDir.Path())));
+    ASSERT_NE(upgrading.WaitForLine("firmware upgrade shown", 20000), "");
+    kill(upgrading.Pid(), SIGTERM);
+    EXPECT_EQ(upgrading.Wait(10000), 0);
+    EXPECT_EQ(upgrading.WaitForLine("main window shown", 0), "") << "no window after the end";
 
     // A screenshot run would take the card from the running panel: it is refused.
     const RunResult shot =

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "ChildProcess.h"
 #include "CliJson.h"
+#include "CloudFixture.h"
+#include "IniFile.h"
 
 namespace {
 
@@ -109,4 +112,91 @@ TEST(CliFirmware, ARefusedPackageExitsWithItsText) {
     EXPECT_FALSE(j["ok"].asBool());
     EXPECT_EQ(j["error"].asString(), "压缩包中未找到Flash文件");
     EXPECT_EQ(j.size(), 2u);
+}
+
+// firmware check and firmware upgrade against the local service and the virtual card.
+class CliFirmwareUpgradeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        LW52_REQUIRE_CLOUD_FIXTURE();
+        ASSERT_TRUE(cloud.Start(""));
+        std::filesystem::create_directories(dir.Path() + "/tmp");
+        CIniFile::CreateUtf16File(dir.Path() + "/seed.db");
+    }
+    RunResult Ctl(const std::vector<std::string>& args) {
+        return RunProgram(
+            LW52CTL_PATH, args,
+            {"LW52_VHID_DIR=" + dir.Path() + "/vhid", "TMPDIR=" + dir.Path() + "/tmp",
+             "XDG_DATA_HOME=" + dir.Path() + "/data", "LW52_CLOUD_URL=" + cloud.BaseUrl()});
+    }
+    void StartCard(const char* firmwareVersion) {
+        ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH, {"--dir", dir.Path() + "/vhid", "--hw", "0x10",
+                                                    "--fw", firmwareVersion}));
+        ASSERT_NE(card.WaitForLine("listening on", 10000), "");
+    }
+    TempDir dir;
+    CloudFixture cloud;
+    ChildProcess card;
+};
+
+TEST_F(CliFirmwareUpgradeTest, CheckNamesTheNewestFirmwareOrSaysWhyNot) {
+    RunResult r = Ctl({"--json", "firmware", "check"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Json::Value j = ParseJson(r.out);
+    EXPECT_EQ(j["latestVersion"].asString(), "1.2");
+    EXPECT_EQ(j["url"].asString(), cloud.BaseUrl() + "/files/firmware/LW52-1.2.zip");
+
+    ASSERT_TRUE(cloud.SetFault("badjson"));
+    r = Ctl({"firmware", "check"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("解析Json失败"), std::string::npos) << r.err;
+}
+
+TEST_F(CliFirmwareUpgradeTest, UpgradeRunsThePhasesAndEndsWithTheHonestText) {
+    // No card: nothing else is tried.
+    RunResult r = Ctl({"--json", "firmware", "upgrade", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(ParseJson(r.out)["phase"].asString(), "card");
+
+    StartCard("0x11");
+    // Settings to keep: the backup must hold them.
+    std::filesystem::create_directories(dir.Path() + "/data/QvLW52");
+    std::filesystem::copy_file(dir.Path() + "/seed.db",
+                               dir.Path() + "/data/QvLW52/QvH31ConfigData.db");
+    CIniFile(dir.Path() + "/data/QvLW52/QvH31ConfigData.db").WriteInt("Settings", "Marker", 7);
+
+    // Without a confirmation (and no terminal to ask on) nothing is written.
+    r = Ctl({"firmware", "upgrade"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("注意事项"), std::string::npos);
+    EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
+
+    r = Ctl({"--json", "firmware", "upgrade", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    Json::Value j = ParseJson(r.out);
+    EXPECT_EQ(j["phase"].asString(), "write");
+    EXPECT_EQ(j["error"].asString(), "固件升级失败：此设备不支持通过本程序写入固件");
+    EXPECT_EQ(j["firmwareVersion"].asString(), "1.1");
+    EXPECT_EQ(j["latestVersion"].asString(), "1.2");
+    ASSERT_TRUE(j["backup"].isString());
+    EXPECT_EQ(CIniFile(j["backup"].asString()).GetInt("Settings", "Marker", 0), 7);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path() + "/tmp")) << "the package is deleted";
+
+    // A package file instead of the service; a faulty service does not matter then.
+    ASSERT_TRUE(cloud.SetFault("status500"));
+    r = Ctl({"firmware", "upgrade", "--yes", "--package", Package("valid.zip")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("正在连接设备..."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("固件升级失败：此设备不支持通过本程序写入固件"), std::string::npos);
+    r = Ctl({"firmware", "upgrade", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("获取服务器上的信息失败"), std::string::npos) << r.err;
+}
+
+TEST_F(CliFirmwareUpgradeTest, ACardWithTheNewestFirmwareIsLeftAlone) {
+    StartCard("0x12");
+    RunResult r = Ctl({"firmware", "upgrade", "--yes"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("固件已经是最新"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err.find("注意事项"), std::string::npos) << "nothing to confirm";
 }

@@ -74,9 +74,8 @@ class UpgradeDialogTest : public ::testing::Test {
     }
     // A card with hardware 1.0 and firmware 1.1 (the package offers 1.2), attached.
     void PlugCard(const char* firmwareVersion = "0x11") {
-        ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH,
-                               {"--dir", dir.Path() + "/vhid", "--hw", "0x10", "--fw",
-                                firmwareVersion}));
+        ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH, {"--dir", dir.Path() + "/vhid", "--hw", "0x10",
+                                                    "--fw", firmwareVersion}));
         ASSERT_NE(card.WaitForLine("listening on", 10000), "");
         ASSERT_EQ(builder.FindDevices(lw52::kProductId61), 1);
         ASSERT_TRUE(builder.OpenFirstFound());
@@ -126,8 +125,9 @@ TEST_F(UpgradeDialogTest, ChecksDownloadsOffersAndEndsTheWriteWithTheHonestText)
     Open();
     ASSERT_TRUE(WaitForOffer()) << Message();
     EXPECT_EQ(dialog->CurrentPhase(), Dialog::kPackageReady);
-    EXPECT_EQ(Message(),
-              "当前固件版本：1.1\n当前硬件版本：1.0\n最新固件版本：1.2\n\n点击“立即升级”按钮开始升级");
+    EXPECT_EQ(
+        Message(),
+        "当前固件版本：1.1\n当前硬件版本：1.0\n最新固件版本：1.2\n\n点击“立即升级”按钮开始升级");
     EXPECT_FALSE(Red());
     EXPECT_TRUE(Button("btn_upgrade")->isVisible());
     EXPECT_FALSE(Label("txt_currentaction")->isVisible());
@@ -185,10 +185,11 @@ TEST_F(UpgradeDialogTest, NoCardFirstThenRetryAfterItIsPlugged) {
 TEST_F(UpgradeDialogTest, ACardWithTheNewestFirmwareIsNotOfferedAnUpgrade) {
     PlugCard("0x12");
     Open();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->CurrentPhase() == Dialog::kPackageReady; },
-                                15000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return dialog->CurrentPhase() == Dialog::kPackageReady; }, 15000));
     EXPECT_EQ(Message(),
-              "当前固件版本：1.2                  当前硬件版本：1.0\n最新固件版本：1.2\n\n固件已经是最新");
+              "当前固件版本：1.2                  "
+              "当前硬件版本：1.0\n最新固件版本：1.2\n\n固件已经是最新");
     EXPECT_FALSE(Button("btn_upgrade")->isVisible());
     EXPECT_FALSE(Button("btn_retry")->isVisible());
 }
@@ -242,13 +243,14 @@ TEST_F(UpgradeDialogTest, TheWriteChecksTheCardAgainAndAWriterThatCanWriteFinish
     Click("btn_upgrade");
     ASSERT_TRUE(WaitForOffer());
     EXPECT_EQ(Message(),
-              "当前设备的版本不同于之前检测到的设备，无法升级。请稍后再重新打开固件升级界面重新升级。      ");
+              "当前设备的版本不同于之前检测到的设备，无法升级。请稍后再重新打开固件升级界面重新升级"
+              "。      ");
     ASSERT_EQ(Console("versions 0x10 0x11"), "ok");
 
     // A second card on the computer.
     ChildProcess second;
-    ASSERT_TRUE(second.Start(LW52_EMULATOR_PATH,
-                             {"--dir", dir.Path() + "/vhid", "--instance", "emu1"}));
+    ASSERT_TRUE(
+        second.Start(LW52_EMULATOR_PATH, {"--dir", dir.Path() + "/vhid", "--instance", "emu1"}));
     ASSERT_NE(second.WaitForLine("listening on", 10000), "");
     Click("btn_retry");
     ASSERT_TRUE(WaitForOffer());

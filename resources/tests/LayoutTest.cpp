@@ -261,7 +261,12 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{":/layouts/setvolume.ui",
                    "LAYOUT:XML_SET_VOLUME",
                    {90, 212},
-                   {"setVolume_Wnd", "txt_sound_volume", "slider_sound_volume"}}),
+                   {"setVolume_Wnd", "txt_sound_volume", "slider_sound_volume"}},
+        LayoutCase{":/layouts/upgradefirmware.ui",
+                   "LAYOUT:XML_UPGRADEFIRMWARE",
+                   {388, 250},
+                   {"DlgUpgradeFirmware", "txt_msg", "txt_currentaction", "progress", "btn_retry",
+                    "btn_upgrade", "btn_close"}}),
     CaseName);
 
 TEST(MainLayout, ColumnsSitWhereTheWindowPutsThem) {
