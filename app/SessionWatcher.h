@@ -37,7 +37,7 @@ class CSessionWatcher : public QObject {
     void sleepPreparing(bool starting);  // true: about to sleep; false: woke up
     void shutdownPreparing();
     void shutdownCancelled();
-    void terminateRequested();  // SIGTERM
+    void terminateRequested();    // SIGTERM
     void lockChanged(bool held);  // the delay lock
 
   private slots:
