@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -89,10 +90,18 @@ void WatchProgress(CURL* curl, TransferProgress* progress) {
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, progress);
 }
 
-// Created or truncated, never through a symbolic link planted in a shared folder.
+// Created or truncated, never through a symbolic link or into anything but a regular file of
+// ours: temporary folders are shared, and a FIFO planted there would block the open forever.
 FILE* OpenForDownload(const std::string& path) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = open(path.c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return nullptr;
+    }
     FILE* file = fdopen(fd, "wb");
     if (!file) close(fd);
     return file;

@@ -35,17 +35,23 @@ std::string CheckUrl() {
     return cloud::ApiUrl(cloud::kPathCheckUpgrade, app_paths::SettingsPath());
 }
 
+// The outcome's JSON with the versions known so far.
+Json::Value Outcome(bool ok, const firmware::UpgradeContext& c) {
+    Json::Value out;
+    out["ok"] = ok;
+    out["hardwareVersion"] = c.hardwareVersion;
+    out["firmwareVersion"] = c.firmwareVersion;
+    out["latestVersion"] = c.latestVersion;
+    return out;
+}
+
 // Prints the phase's failure (JSON or a line on stderr) and returns the exit code.
 int PhaseFailed(const CliContext& ctx, const char* phase, const firmware::UpgradeContext& c,
                 const std::string& backup = {}) {
     if (ctx.json) {
-        Json::Value out;
-        out["ok"] = false;
+        Json::Value out = Outcome(false, c);
         out["phase"] = phase;
         out["error"] = c.errorText;
-        out["hardwareVersion"] = c.hardwareVersion;
-        out["firmwareVersion"] = c.firmwareVersion;
-        out["latestVersion"] = c.latestVersion;
         if (!backup.empty()) out["backup"] = backup;
         PrintJson(out);
     }
@@ -186,12 +192,8 @@ int CmdFirmwareUpgrade(const CliContext& ctx) {
         firmware::CompareVersions(context.firmwareVersion, context.latestVersion) < 0;
     if (!newer) {
         if (ctx.json) {
-            Json::Value out;
-            out["ok"] = true;
+            Json::Value out = Outcome(true, context);
             out["upgraded"] = false;
-            out["hardwareVersion"] = context.hardwareVersion;
-            out["firmwareVersion"] = context.firmwareVersion;
-            out["latestVersion"] = context.latestVersion;
             PrintJson(out);
         } else {
             printf("最新固件版本：%s\n固件已经是最新\n", context.latestVersion.c_str());
@@ -214,10 +216,8 @@ int CmdFirmwareUpgrade(const CliContext& ctx) {
         return PhaseFailed(ctx, "write", context, backup);
     // Only a writer that can write reaches this.
     if (ctx.json) {
-        Json::Value out;
-        out["ok"] = true;
+        Json::Value out = Outcome(true, context);
         out["upgraded"] = true;
-        out["latestVersion"] = context.latestVersion;
         if (!backup.empty()) out["backup"] = backup;
         PrintJson(out);
     } else {

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
 #include <utility>
 
 #include "AppPaths.h"
@@ -21,6 +23,11 @@ namespace {
 // Colours as the layouts write them, "#RRGGBBAA": white for information, red for errors.
 const QString kInfoStyle = QStringLiteral("color: rgba(255, 255, 255, 255);");
 const QString kErrorStyle = QStringLiteral("color: rgba(200, 0, 0, 255);");
+
+// Byte counts as the bar's int range (images are far below it; a writer's contract is not).
+int ProgressValue(int64_t value) {
+    return static_cast<int>(std::clamp<int64_t>(value, 0, INT_MAX));
+}
 
 QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -68,7 +75,8 @@ CDlgUpgradeFirmware::~CDlgUpgradeFirmware() {
     m_worker.Stop();
     Hold(false);
     m_package.clear();
-    unlink(m_packagePath.c_str());  // closing the package deletes it
+    // Closing the package deletes it; a dialog that never downloaded leaves the name alone.
+    if (m_downloaded) unlink(m_packagePath.c_str());
 }
 
 bool CDlgUpgradeFirmware::Show(ICommDeviceMgmt* manager, std::function<void(bool)> holdSleep,
@@ -188,6 +196,7 @@ void CDlgUpgradeFirmware::Download() {
     m_context.errorText.clear();
     m_context.steps.clear();
     m_context.flashes.clear();
+    m_downloaded = true;
     firmware::PostFn post = Poster();
     m_worker.Start([this, post](const std::atomic<bool>& stop) {
         const bool ok = firmware::DownloadPackage(m_context, m_packagePath, m_package, post, &stop);
@@ -362,12 +371,13 @@ void CDlgUpgradeFirmware::OnProgress(uint64_t code, int64_t value) {
         }
         case firmware::kProgressRange:
             if (m_progress) {
-                m_progress->setRange(0, static_cast<int>(value));
+                // An empty range would show as busy: at least one step.
+                m_progress->setRange(0, std::max(1, ProgressValue(value)));
                 m_progress->setValue(0);
             }
             break;
         case firmware::kProgressPosition:
-            if (m_progress) m_progress->setValue(static_cast<int>(value));
+            if (m_progress) m_progress->setValue(ProgressValue(value));
             break;
         default:
             break;

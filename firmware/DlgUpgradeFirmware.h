@@ -96,6 +96,7 @@ class CDlgUpgradeFirmware : public QDialog {
     int m_phase = kCheckingCard;
     bool m_completed = false;
     bool m_holding = false;
+    bool m_downloaded = false;  // the package file is this dialog's to delete
 
     QLabel* m_msg = nullptr;
     QLabel* m_action = nullptr;

@@ -1,5 +1,6 @@
 // The HTTP client against the local stand-in for the cloud service, with its faults.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -251,6 +252,9 @@ TEST_F(LibCurlHelperTest, AStopRequestEndsAStalledTransferAndNoLinkIsFollowed) {
     fs::create_symlink(victim, Local("planted.zip"));
     EXPECT_FALSE(GetFile(Local("planted.zip"), base_ + "/files/firmware/fw.zip"));
     EXPECT_EQ(ReadFile(victim), "keep me\n");
+    // Nor is a FIFO waited on (nothing reads it: a blocking open would never return).
+    ASSERT_EQ(mkfifo(Local("fifo.zip").c_str(), 0600), 0);
+    EXPECT_FALSE(GetFile(Local("fifo.zip"), base_ + "/files/firmware/fw.zip"));
 }
 
 TEST_F(LibCurlHelperTest, WorkersMayCallAtTheSameTime) {

@@ -32,8 +32,8 @@ bool CManagerCardLink::QueryVersions(std::string& hardware, std::string& firmwar
 }
 
 int CManagerCardLink::CardsAttached() {
-    return EnumDevices(nullptr, lw52::kVendorId, lw52::kProductId61) +
-           EnumDevices(nullptr, lw52::kVendorId, lw52::kProductId7B);
+    return CountPhysicalDevices(lw52::kVendorId, lw52::kProductId61) +
+           CountPhysicalDevices(lw52::kVendorId, lw52::kProductId7B);
 }
 
 }  // namespace firmware

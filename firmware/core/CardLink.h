@@ -16,7 +16,8 @@ class ICardLink {
     // The device information (0x92, 3 attempts of 300 ms): "%d.%d" of the high and low
     // nibble of reply byte 4 (hardware) and byte 6 (firmware).
     virtual bool QueryVersions(std::string& hardware, std::string& firmware) = 0;
-    // Cards of ours attached to the computer, opened by us or not.
+    // Cards of ours attached to the computer, opened by us or not (a card with several HID
+    // interfaces counts once).
     virtual int CardsAttached() = 0;
 };
 

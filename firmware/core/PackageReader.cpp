@@ -116,7 +116,8 @@ const char* ExtractImages(zip_t* archive, std::vector<Step>& steps, const char* 
 bool ReadPackageFile(UpgradeContext& context, const std::string& path,
                      std::vector<uint8_t>& package) {
     package.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a FIFO in the package's place is refused below instead of waited on.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return context.errorText = "打开固件文件失败！", false;
     const char* failure = nullptr;
     struct stat st {};

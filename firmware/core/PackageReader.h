@@ -16,8 +16,9 @@ namespace firmware {
 constexpr size_t kMaxStepsXmlSize = size_t{1} << 20;
 constexpr size_t kMaxImageSize = size_t{16} << 20;
 
-// The largest package file read into memory (twenty images at their largest, stored).
-constexpr uint64_t kMaxPackageSize = uint64_t{512} << 20;
+// The largest package file read into memory: ten firmware and ten flash images at their
+// largest, stored, and room for steps.xml and the archive's directory.
+constexpr uint64_t kMaxPackageSize = 20 * uint64_t{kMaxImageSize} + (uint64_t{16} << 20);
 
 // Reads the package file whole into package; errorText says why not.
 bool ReadPackageFile(UpgradeContext& context, const std::string& path,

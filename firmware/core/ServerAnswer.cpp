@@ -13,16 +13,15 @@ namespace firmware {
 
 namespace {
 
-// Whether text is one JSON object at all (the envelope reader does not say which of its
-// checks failed). Never throws.
-bool IsJsonObject(std::string_view text) {
+// Whether text is JSON at all (the envelope reader does not say which of its checks failed):
+// an array or a number is JSON without firmware information. Never throws.
+bool IsJson(std::string_view text) {
     Json::CharReaderBuilder builder;
     builder["failIfExtra"] = true;
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     try {
-        return reader->parse(text.data(), text.data() + text.size(), &root, nullptr) &&
-               root.isObject();
+        return reader->parse(text.data(), text.data() + text.size(), &root, nullptr);
     } catch (const std::exception&) {
         return false;
     }
@@ -34,7 +33,7 @@ bool ReadServerAnswer(UpgradeContext& context, std::string_view reply) {
     Json::Value data;
     std::string message;
     const cloud::Envelope envelope = cloud::ReadEnvelope(reply, data, message);
-    if (envelope == cloud::Envelope::kMalformed && !IsJsonObject(reply)) {
+    if (envelope == cloud::Envelope::kMalformed && !IsJson(reply)) {
         context.errorText = "解析Json失败";
         return false;
     }

@@ -1,5 +1,6 @@
 #include "UpgradePhases.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -45,8 +46,9 @@ std::string PackagePath() {
 bool CheckServerVersion(UpgradeContext& context, const std::string& url,
                         const std::atomic<bool>* stop) {
     char reply[kServerReplyCapacity];
+    // One byte is kept back, as every response buffer keeps room for its terminator.
     const int used =
-        CLibCurlHelper::HttpPost(url, cloud::kBodyCheckUpgrade, reply, sizeof reply, stop);
+        CLibCurlHelper::HttpPost(url, cloud::kBodyCheckUpgrade, reply, sizeof reply - 1, stop);
     if (used < 0 || Stopped(stop)) {
         context.errorText = "获取服务器上的信息失败";
         return false;
@@ -59,10 +61,14 @@ bool DownloadPackage(UpgradeContext& context, const std::string& packagePath,
                      const std::atomic<bool>* stop) {
     package.clear();
     post(kMsgProgress, kProgressDownloading, 0);
-    unlink(packagePath.c_str());  // an old package, or a link someone left in its place
+    // An old package of ours goes; a file of someone else's that cannot be removed stays in
+    // the way, and the download refuses to write into it.
+    unlink(packagePath.c_str());
     if (!CLibCurlHelper::HttpGetFile(packagePath, context.packageUrl, kMaxPackageSize, stop) ||
         Stopped(stop)) {
-        unlink(packagePath.c_str());  // a partial package is of no use to anyone
+        struct stat st {};
+        if (lstat(packagePath.c_str(), &st) == 0 && st.st_uid == geteuid())
+            unlink(packagePath.c_str());  // a partial package is of no use to anyone
         context.errorText = "下载固件失败！";
         return false;
     }

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "AppPaths.h"
@@ -23,6 +24,7 @@
 #include "IniFile.h"
 #include "MessageBox.h"
 #include "QvAudioProtocol.h"
+#include "SessionWatcher.h"
 
 namespace fs = std::filesystem;
 
@@ -84,7 +86,10 @@ class UpgradeDialogTest : public ::testing::Test {
         Dialog::Services services;
         services.writer = std::move(writer);
         services.timings = {0, 0, 0};
-        services.holdSleep = [this](bool on) { holds.push_back(on); };
+        services.holdSleep = [this](bool on) {
+            holds.push_back(on);
+            if (holdTo) holdTo(on);
+        };
         dialog = std::make_unique<Dialog>(builder.GetDeviceManager(), std::move(services), nullptr);
         dialog->show();
     }
@@ -115,7 +120,26 @@ class UpgradeDialogTest : public ::testing::Test {
     CQvAudioProtocol protocol;
     CHidDeviceBuilder builder;
     std::unique_ptr<Dialog> dialog;
+    // The login manager's stand-in on a bus of our own, and a watcher on it; null (the test
+    // goes on without) when dbus-daemon is not installed.
+    std::unique_ptr<CSessionWatcher> StartLoginManager(ChildProcess& bus, ChildProcess& logind) {
+        const char* daemon = "/usr/bin/dbus-daemon";
+        if (access(daemon, X_OK) != 0) return nullptr;
+        std::string address;
+        EXPECT_TRUE(bus.Start(daemon, {"--session", "--nofork", "--print-address"}) &&
+                    bus.ReadLine(address, 10000));
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+        EXPECT_TRUE(logind.Start(LW52_LOGIND_STANDIN_PATH, {}) &&
+                    !logind.WaitForLine("ready", 10000).empty());
+        auto watcher = std::make_unique<CSessionWatcher>();
+        watcher->Start();
+        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        EXPECT_TRUE(watcher->OnSystemBus());
+        return watcher;
+    }
+
     int answer = msgbox::kIdOk;
+    std::function<void(bool)> holdTo;
     std::vector<msgbox::Shown> boxes;
     std::vector<bool> holds;
 };
@@ -148,6 +172,9 @@ TEST_F(UpgradeDialogTest, ChecksDownloadsOffersAndEndsTheWriteWithTheHonestText)
     // Confirmed: the settings are kept, the system may not sleep, and the card's writer says
     // that it cannot write.
     answer = msgbox::kIdOk;
+    ChildProcess bus, logind;
+    std::unique_ptr<CSessionWatcher> watcher = StartLoginManager(bus, logind);
+    if (watcher) holdTo = [&](bool on) { watcher->HoldForFirmware(on); };
     Click("btn_upgrade");
     ASSERT_TRUE(WaitForOffer()) << Message();
     EXPECT_EQ(Message(), firmware::CCardFirmwareWriter::kCannotWriteText);
@@ -155,6 +182,12 @@ TEST_F(UpgradeDialogTest, ChecksDownloadsOffersAndEndsTheWriteWithTheHonestText)
     EXPECT_EQ(dialog->CurrentPhase(), Dialog::kWriting);
     EXPECT_FALSE(dialog->UpgradeCompleted());
     EXPECT_EQ(holds, (std::vector<bool>{true, false}));
+    if (watcher) {
+        EXPECT_NE(logind.WaitForLine("inhibit sleep:shutdown block", 5000), "");
+        EXPECT_NE(logind.WaitForLine("released sleep:shutdown", 5000), "");
+        EXPECT_FALSE(watcher->FirmwareLockHeld());
+        holdTo = nullptr;
+    }
     ASSERT_FALSE(dialog->BackupPath().empty());
     EXPECT_TRUE(fs::exists(dialog->BackupPath()));
     EXPECT_EQ(fs::path(dialog->BackupPath()).parent_path(), fs::path(dir.Path() + "/data/QvLW52"));

@@ -72,11 +72,12 @@ def upgrade_firmware():
     w, h = 388, 250
     win = kit.window("DlgUpgradeFirmware", w, h, "LAYOUT:XML_UPGRADEFIRMWARE", "固件升级")
     _caption(win, "txt_dlg_title", "固件升级")
-    win.add(kit.label("txt_msg", Rect((w - 330) // 2, CAPTION_H + 14, 330, 112), "",
+    # Message, action and bar one below the other: all three show during the write.
+    win.add(kit.label("txt_msg", Rect((w - 330) // 2, CAPTION_H + 8, 330, 92), "",
                       role="info", wrap=True, hidden=True))
-    win.add(kit.label("txt_currentaction", Rect((w - 320) // 2, CAPTION_H + 96, 320, 40), "",
+    win.add(kit.label("txt_currentaction", Rect((w - 320) // 2, CAPTION_H + 102, 320, 32), "",
                       role="info", wrap=True, hidden=True))
-    progress = kit.bar("QProgressBar", "progress", Rect((w - 320) // 2, CAPTION_H + 140, 320, 20),
+    progress = kit.bar("QProgressBar", "progress", Rect((w - 320) // 2, CAPTION_H + 138, 320, 20),
                        0, 100, hidden=True)
     progress.props = [p for p in progress.props if p[0] != "textVisible"]
     progress.prop("textVisible", True).prop("format", "%p%")

@@ -37,7 +37,7 @@ TEST(ServerAnswer, AnythingElseIsRefusedAndChangesNothing) {
         {"<html>502 Bad Gateway</html>", "解析Json失败"},
         {R"({"message":"ok","data":{"currentVer":1002000,"url":"u"})", "解析Json失败"},
         {R"({"message":"ok"} trailing)", "解析Json失败"},
-        {R"(["message","ok"])", "解析Json失败"},
+        {R"(["message","ok"])", "从服务器上获取固件信息失败"},  // JSON, but no answer
         {deep, "解析Json失败"},  // the parser would throw on this depth
         {R"({"message":"error","data":{"currentVer":1002000,"url":"u"}})",
          "从服务器上获取固件信息失败"},

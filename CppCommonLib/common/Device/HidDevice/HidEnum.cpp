@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "Log.h"
@@ -24,7 +25,17 @@ bool ReadHidId(udev_device* hidraw, uint16_t& vendorId, uint16_t& productId) {
     return true;
 }
 
-std::vector<std::string> MatchingHidrawNodes(uint16_t vendorId, uint16_t productId) {
+// The device a hidraw node belongs to: its USB device when it has one (a card with several
+// HID interfaces has a node for each), else the node itself.
+std::string PhysicalDevice(udev_device* hidraw, const char* node) {
+    udev_device* usb = udev_device_get_parent_with_subsystem_devtype(hidraw, "usb", "usb_device");
+    const char* syspath = usb ? udev_device_get_syspath(usb) : nullptr;
+    return syspath ? syspath : node;
+}
+
+// Matching hidraw nodes in udev order; physical (may be null) gets each node's device.
+std::vector<std::string> MatchingHidrawNodes(uint16_t vendorId, uint16_t productId,
+                                             std::vector<std::string>* physical = nullptr) {
     std::vector<std::string> found;
     udev* context = udev_new();
     if (!context) {
@@ -43,8 +54,10 @@ std::vector<std::string> MatchingHidrawNodes(uint16_t vendorId, uint16_t product
             uint16_t vid = 0, pid = 0;
             // Listed even when this user may not open it: the open then says why ("Permission
             // denied"), where skipping it would claim there is no card at all.
-            if (node && ReadHidId(dev, vid, pid) && vid == vendorId && pid == productId)
+            if (node && ReadHidId(dev, vid, pid) && vid == vendorId && pid == productId) {
                 found.emplace_back(node);
+                if (physical) physical->push_back(PhysicalDevice(dev, node));
+            }
             udev_device_unref(dev);
         }
     }
@@ -67,6 +80,18 @@ int EnumDevices(DevicePathList* paths, uint16_t vendorId, uint16_t productId) {
         for (size_t i = 0; i < found.size() && i < paths->size(); ++i) (*paths)[i] = found[i];
     }
     return static_cast<int>(found.size());
+}
+
+int CountPhysicalDevices(uint16_t vendorId, uint16_t productId) {
+    std::vector<std::string> physical;
+    MatchingHidrawNodes(vendorId, productId, &physical);
+    std::set<std::string> devices(physical.begin(), physical.end());
+    int count = static_cast<int>(devices.size());
+    for (const std::string& path : vhid::ListVirtualDevices(vhid::VirtualDeviceDir())) {
+        uint16_t vid = 0, pid = 0;
+        if (ParseVidPid(path, vid, pid) && vid == vendorId && pid == productId) ++count;
+    }
+    return count;
 }
 
 bool LookupDeviceIds(const std::string& devicePath, uint16_t& vendorId, uint16_t& productId) {
