@@ -4,6 +4,8 @@
 // the write phase with the same checks, texts and honesty as the dialog.
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -35,6 +37,24 @@ std::string CheckUrl() {
     return cloud::ApiUrl(cloud::kPathCheckUpgrade, app_paths::SettingsPath());
 }
 
+// Ctrl+C (or SIGTERM) ends the running phase within about a second; the package then goes.
+std::atomic<bool> g_stop{false};
+void OnStop(int) {
+    g_stop = true;
+}
+
+struct StopOnSignals {
+    StopOnSignals() {
+        g_stop = false;
+        std::signal(SIGINT, OnStop);
+        std::signal(SIGTERM, OnStop);
+    }
+    ~StopOnSignals() {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+    }
+};
+
 // The outcome's JSON with the versions known so far.
 Json::Value Outcome(bool ok, const firmware::UpgradeContext& c) {
     Json::Value out;
@@ -48,14 +68,15 @@ Json::Value Outcome(bool ok, const firmware::UpgradeContext& c) {
 // Prints the phase's failure (JSON or a line on stderr) and returns the exit code.
 int PhaseFailed(const CliContext& ctx, const char* phase, const firmware::UpgradeContext& c,
                 const std::string& backup = {}) {
+    const std::string error = g_stop ? std::string("interrupted") : c.errorText;
     if (ctx.json) {
         Json::Value out = Outcome(false, c);
         out["phase"] = phase;
-        out["error"] = c.errorText;
+        out["error"] = error;
         if (!backup.empty()) out["backup"] = backup;
         PrintJson(out);
     }
-    return Fail(c.errorText.empty() ? std::string(phase) + " failed" : c.errorText);
+    return Fail(error.empty() ? std::string(phase) + " failed" : error);
 }
 
 // Progress of the worker phases on stderr, one line per action and a bar while writing.
@@ -177,11 +198,12 @@ int CmdFirmwareUpgrade(const CliContext& ctx) {
             if (!path.empty()) unlink(path.c_str());
         }
     } cleanup{downloaded};
+    const StopOnSignals signals;
     if (packageFile.empty()) {
         if (!ctx.json) fprintf(stderr, "正在连接服务器...\n");
-        if (!firmware::CheckServerVersion(context, CheckUrl()))
+        if (!firmware::CheckServerVersion(context, CheckUrl(), &g_stop))
             return PhaseFailed(ctx, "server", context);
-        if (!firmware::DownloadPackage(context, downloaded, package, post))
+        if (!firmware::DownloadPackage(context, downloaded, package, post, &g_stop))
             return PhaseFailed(ctx, "download", context);
     } else if (!firmware::ReadPackageFile(context, packageFile, package) ||
                !firmware::ExtractPackage(context, package)) {
@@ -201,7 +223,7 @@ int CmdFirmwareUpgrade(const CliContext& ctx) {
         return kExitOk;
     }
     if (!ctx.json) fprintf(stderr, "最新固件版本：%s\n", context.latestVersion.c_str());
-    if (!Confirmed(yes)) return Fail("not upgraded: confirm with --yes (or answer y)");
+    if (!Confirmed(yes) || g_stop) return Fail("not upgraded: confirm with --yes (or answer y)");
 
     std::string backup, reason;
     if (!firmware::BackUpSettings(backup, reason)) {
@@ -210,9 +232,8 @@ int CmdFirmwareUpgrade(const CliContext& ctx) {
     }
     if (!backup.empty() && !ctx.json) fprintf(stderr, "设置已备份到 %s\n", backup.c_str());
     firmware::CCardFirmwareWriter writer;
-    const std::atomic<bool> stop{false};
     if (!ctx.json) fprintf(stderr, "正在检测升级条件...\n");
-    if (!firmware::WriteFirmware(context, card, writer, post, stop))
+    if (!firmware::WriteFirmware(context, card, writer, post, g_stop))
         return PhaseFailed(ctx, "write", context, backup);
     // Only a writer that can write reaches this.
     if (ctx.json) {
