@@ -187,7 +187,7 @@ bool CMainApp::ShowUpgradeDialog(QWidget* parent) {
     printf("lw52panel: firmware upgrade shown\n");
     fflush(stdout);
     return CDlgUpgradeFirmware::Show(
-        m_session.Manager(), [this](bool on) { m_sessionWatcher.HoldForFirmware(on); }, parent);
+        &m_session.Protocol(), [this](bool on) { m_sessionWatcher.HoldForFirmware(on); }, parent);
 }
 
 void CMainApp::StartWindows() {

@@ -21,25 +21,22 @@ std::string Digest(const std::vector<uint8_t>& image) {
     return firmware::Sha256Hex(image.data(), image.size());
 }
 
-Json::Value StepJson(const firmware::FirmwareStep& step) {
+// The fields firmware and flash steps share, with the image's size and digest.
+template <typename Entry>
+Json::Value EntryJson(const Entry& entry) {
     Json::Value out;
-    out["needVersion"] = step.needVersion;
-    out["version"] = step.version;
-    out["file"] = step.file;
-    out["size"] = static_cast<Json::UInt64>(step.image.size());
-    out["sha256"] = Digest(step.image);
+    out["needVersion"] = entry.needVersion;
+    out["version"] = entry.version;
+    out["file"] = entry.file;
+    out["size"] = static_cast<Json::UInt64>(entry.image.size());
+    out["sha256"] = Digest(entry.image);
     return out;
 }
 
 Json::Value FlashJson(const firmware::FlashStep& flash) {
-    Json::Value out;
-    out["needVersion"] = flash.needVersion;
-    out["version"] = flash.version;
-    out["file"] = flash.file;
+    Json::Value out = EntryJson(flash);
     out["addr"] = flash.addr;
     out["address"] = flash.address;
-    out["size"] = static_cast<Json::UInt64>(flash.image.size());
-    out["sha256"] = Digest(flash.image);
     return out;
 }
 
@@ -118,7 +115,7 @@ int CmdInspect(const CliContext& ctx, const std::vector<std::string>& args) {
     out["ok"] = true;
     out["latestVersion"] = context.latestVersion;
     out["steps"] = Json::Value(Json::arrayValue);
-    for (const firmware::FirmwareStep& step : context.steps) out["steps"].append(StepJson(step));
+    for (const firmware::FirmwareStep& step : context.steps) out["steps"].append(EntryJson(step));
     out["flashes"] = Json::Value(Json::arrayValue);
     for (const firmware::FlashStep& flash : context.flashes)
         out["flashes"].append(FlashJson(flash));

@@ -177,7 +177,7 @@ int CmdFirmwareUpgrade(const CliContext& ctx) {
         if (!session.Error().empty()) context.errorText += " (" + session.Error() + ")";
         return PhaseFailed(ctx, "card", context);
     }
-    firmware::CManagerCardLink card(session.Protocol().GetDeviceManager());
+    firmware::CProtocolCardLink card(&session.Protocol());
     if (!card.QueryVersions(context.hardwareVersion, context.firmwareVersion)) {
         context.errorText = "获取设备信息失败";
         return PhaseFailed(ctx, "card", context);

@@ -35,16 +35,15 @@ QString Utf8(const std::string& text) {
 
 }  // namespace
 
-CDlgUpgradeFirmware::CDlgUpgradeFirmware(ICommDeviceMgmt* manager, Services services,
+CDlgUpgradeFirmware::CDlgUpgradeFirmware(CQvAudioProtocol* protocol, Services services,
                                          QWidget* parent)
     : QDialog(parent),
-      m_manager(manager),
       m_services(std::move(services)),
       m_packagePath(firmware::PackagePath()),
       m_poster(this, [this](uint32_t message, uint64_t wParam, int64_t lParam) {
           OnMessage(message, wParam, lParam);
       }) {
-    if (!m_services.card) m_services.card = std::make_unique<firmware::CManagerCardLink>(manager);
+    if (!m_services.card) m_services.card = std::make_unique<firmware::CProtocolCardLink>(protocol);
     if (!m_services.writer) m_services.writer = std::make_unique<firmware::CCardFirmwareWriter>();
     setObjectName("DlgUpgradeFirmware");
     setModal(true);
@@ -79,11 +78,11 @@ CDlgUpgradeFirmware::~CDlgUpgradeFirmware() {
     if (m_downloaded) unlink(m_packagePath.c_str());
 }
 
-bool CDlgUpgradeFirmware::Show(ICommDeviceMgmt* manager, std::function<void(bool)> holdSleep,
+bool CDlgUpgradeFirmware::Show(CQvAudioProtocol* protocol, std::function<void(bool)> holdSleep,
                                QWidget* parent) {
     Services services;
     services.holdSleep = std::move(holdSleep);
-    CDlgUpgradeFirmware dialog(manager, std::move(services), parent);
+    CDlgUpgradeFirmware dialog(protocol, std::move(services), parent);
     dialog.exec();
     return dialog.UpgradeCompleted();
 }

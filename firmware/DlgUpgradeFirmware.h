@@ -13,7 +13,7 @@
 #include "UpgradeWorker.h"
 #include "WindowTimers.h"
 
-class ICommDeviceMgmt;
+class CQvAudioProtocol;
 class QAbstractButton;
 class QLabel;
 class QProgressBar;
@@ -42,18 +42,19 @@ class CDlgUpgradeFirmware : public QDialog {
 
     // What the dialog works with beyond the card's manager; tests replace parts of it.
     struct Services {
-        std::unique_ptr<firmware::ICardLink> card;          // default: through the manager
+        std::unique_ptr<firmware::ICardLink> card;          // default: through the protocol
         std::unique_ptr<firmware::IFirmwareWriter> writer;  // default: the card's own
         firmware::WriteTimings timings;
         // Holds (true) and gives back (false) the lock against sleep and shutdown.
         std::function<void(bool)> holdSleep;
     };
 
-    CDlgUpgradeFirmware(ICommDeviceMgmt* manager, Services services, QWidget* parent);
+    // protocol: the program's (null: no card can be reached).
+    CDlgUpgradeFirmware(CQvAudioProtocol* protocol, Services services, QWidget* parent);
     ~CDlgUpgradeFirmware() override;
 
     // Runs the dialog modally; true when an upgrade completed.
-    static bool Show(ICommDeviceMgmt* manager, std::function<void(bool)> holdSleep,
+    static bool Show(CQvAudioProtocol* protocol, std::function<void(bool)> holdSleep,
                      QWidget* parent);
 
     int CurrentPhase() const { return m_phase; }
@@ -87,7 +88,6 @@ class CDlgUpgradeFirmware : public QDialog {
     void Hold(bool on);
     firmware::PostFn Poster();
 
-    ICommDeviceMgmt* m_manager;
     Services m_services;
     firmware::UpgradeContext m_context;
     std::vector<uint8_t> m_package;

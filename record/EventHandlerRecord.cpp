@@ -30,6 +30,18 @@ QString Clock(uint32_t totalSeconds) {
                              totalSeconds % 60);
 }
 
+// Seconds played or recorded so far: bytes through the stream over its bytes per second;
+// false before the stream knows its rate.
+bool StreamSeconds(audio::IAudioStream& stream, uint32_t& seconds) {
+    audio::Status status;
+    audio::MediaInfo media;
+    stream.GetStatus(status);
+    stream.GetMediaInfo(media);
+    if (media.bytesPerSecond == 0) return false;
+    seconds = static_cast<uint32_t>(status.bytes / media.bytesPerSecond);
+    return true;
+}
+
 // The recording's size; -1 when there is none.
 int64_t FileSize(const std::string& path) {
     struct stat st {};
@@ -418,12 +430,9 @@ void CEventHandlerRecord::OnPlaybackMsg(EventArgs& e) {
 
 void CEventHandlerRecord::OnRecordTimeTimer() {
     if (!m_streams.recorder) return;
-    audio::Status status;
-    audio::MediaInfo media;
-    m_streams.recorder->GetStatus(status);
-    m_streams.recorder->GetMediaInfo(media);
-    if (media.bytesPerSecond > 0 && m_recordTime)
-        m_recordTime->setText(Clock(static_cast<uint32_t>(status.bytes / media.bytesPerSecond)));
+    uint32_t seconds = 0;
+    if (StreamSeconds(*m_streams.recorder, seconds) && m_recordTime)
+        m_recordTime->setText(Clock(seconds));
     // A recording that stopped by itself (a full disk, the input gone) keeps what it wrote.
     audio::State running;
     if (m_state == kRecording && m_streams.recorder->GetState(running) && !running.running) {
@@ -438,13 +447,8 @@ void CEventHandlerRecord::OnRecordTimeTimer() {
 }
 
 void CEventHandlerRecord::OnPlayPositionTimer() {
-    if (!m_streams.player) return;
-    audio::Status status;
-    audio::MediaInfo media;
-    m_streams.player->GetStatus(status);
-    m_streams.player->GetMediaInfo(media);
-    if (media.bytesPerSecond == 0) return;
-    const auto seconds = static_cast<uint32_t>(status.bytes / media.bytesPerSecond);
+    uint32_t seconds = 0;
+    if (!m_streams.player || !StreamSeconds(*m_streams.player, seconds)) return;
     if (m_slider) m_slider->setValue(static_cast<int>(seconds));
     if (m_playTime) m_playTime->setText(Clock(seconds));
 }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-class ICommDeviceMgmt;
+class CQvAudioProtocol;
 
 // What the upgrade needs of the card: whether it is attached, its versions, and how many
 // cards are on the computer. Called on the UI thread and on the write worker.
@@ -24,17 +24,17 @@ class ICardLink {
 // "%d.%d" of the high and low nibble.
 std::string NibbleVersion(uint8_t value);
 
-// The link through the program's device manager (the one its protocol uses), which serialises
-// requests from several threads.
-class CManagerCardLink : public ICardLink {
+// The link through the program's protocol, whose device manager serialises requests from
+// several threads. protocol may be null (no device manager could be made): no card then.
+class CProtocolCardLink : public ICardLink {
   public:
-    explicit CManagerCardLink(ICommDeviceMgmt* manager) : m_manager(manager) {}
+    explicit CProtocolCardLink(CQvAudioProtocol* protocol) : m_protocol(protocol) {}
     bool IsConnected() override;
     bool QueryVersions(std::string& hardware, std::string& firmware) override;
     int CardsAttached() override;
 
   private:
-    ICommDeviceMgmt* m_manager;
+    CQvAudioProtocol* m_protocol;
 };
 
 }  // namespace firmware

@@ -1,109 +1,18 @@
 #include "Sha256.h"
 
-#include <algorithm>
-#include <cstring>
+#include <openssl/evp.h>
 
 namespace firmware {
 
-namespace {
-
-constexpr uint32_t kRound[64] = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-
-constexpr uint32_t Rotr(uint32_t x, int n) {
-    return (x >> n) | (x << (32 - n));
-}
-
-}  // namespace
-
-void Sha256::Block(const uint8_t* block) {
-    uint32_t w[64];
-    for (int i = 0; i < 16; ++i)
-        w[i] = uint32_t{block[4 * i]} << 24 | uint32_t{block[4 * i + 1]} << 16 |
-               uint32_t{block[4 * i + 2]} << 8 | uint32_t{block[4 * i + 3]};
-    for (int i = 16; i < 64; ++i) {
-        const uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
-    for (int i = 0; i < 64; ++i) {
-        const uint32_t t1 =
-            h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
-        const uint32_t t2 =
-            (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
-}
-
-void Sha256::Update(const uint8_t* data, size_t size) {
-    length_ += size;
-    while (size > 0) {
-        if (buffered_ == 0 && size >= buffer_.size()) {
-            Block(data);
-            data += buffer_.size();
-            size -= buffer_.size();
-            continue;
-        }
-        const size_t take = std::min(size, buffer_.size() - buffered_);
-        memcpy(buffer_.data() + buffered_, data, take);
-        buffered_ += take;
-        data += take;
-        size -= take;
-        if (buffered_ == buffer_.size()) {
-            Block(buffer_.data());
-            buffered_ = 0;
-        }
-    }
-}
-
-std::array<uint8_t, 32> Sha256::Finish() {
-    const uint64_t bits = length_ * 8;
-    static const uint8_t kPad[64] = {0x80};
-    // The 0x80 byte, zeros up to 56 bytes into a block, then the length in bits.
-    const size_t pad = buffered_ < 56 ? 56 - buffered_ : 120 - buffered_;
-    Update(kPad, pad);
-    uint8_t tail[8];
-    for (int i = 0; i < 8; ++i) tail[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
-    Update(tail, sizeof tail);
-    std::array<uint8_t, 32> digest;
-    for (int i = 0; i < 8; ++i)
-        for (int j = 0; j < 4; ++j)
-            digest[4 * i + j] = static_cast<uint8_t>(state_[i] >> (24 - 8 * j));
-    return digest;
-}
-
 std::string Sha256Hex(const uint8_t* data, size_t size) {
-    Sha256 hash;
-    if (size > 0) hash.Update(data, size);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(data, size, digest, &length, EVP_sha256(), nullptr) != 1) return {};
     static const char kHex[] = "0123456789abcdef";
     std::string text;
-    for (uint8_t byte : hash.Finish()) {
-        text += kHex[byte >> 4];
-        text += kHex[byte & 15];
+    for (unsigned int i = 0; i < length; ++i) {
+        text += kHex[digest[i] >> 4];
+        text += kHex[digest[i] & 0x0F];
     }
     return text;
 }

@@ -129,32 +129,35 @@ class Reader {
         return ConditionHolds(Attribute(node, "HardwareVer"), context_.hardwareVersion);
     }
 
-    bool ReadStep(const pugi::xml_node& stepsNode, long i) {
-        const std::string name = "Step" + std::to_string(i);
-        const pugi::xml_node node = stepsNode.child(name.c_str());
+    // Element prefix+i of parent with its NeedVersion, Version and File; fileError names a
+    // missing File for this kind of step.
+    template <typename Entry>
+    bool ReadEntry(const pugi::xml_node& parent, const char* prefix, long i, const char* fileError,
+                   Entry& entry, pugi::xml_node& node) {
+        const std::string name = prefix + std::to_string(i);
+        node = parent.child(name.c_str());
         if (!node) return Fail("未找到" + name + "节点");
+        entry.needVersion = Attribute(node, "NeedVersion");
+        if (entry.needVersion.empty()) return Fail("NeedVersion不正确");
+        entry.version = Attribute(node, "Version");
+        if (entry.version.empty()) return Fail("Version不正确");
+        entry.file = Attribute(node, "File");
+        if (entry.file.empty()) return Fail(fileError);
+        return true;
+    }
+
+    bool ReadStep(const pugi::xml_node& stepsNode, long i) {
         FirmwareStep step;
-        step.needVersion = Attribute(node, "NeedVersion");
-        if (step.needVersion.empty()) return Fail("NeedVersion不正确");
-        step.version = Attribute(node, "Version");
-        if (step.version.empty()) return Fail("Version不正确");
-        step.file = Attribute(node, "File");
-        if (step.file.empty()) return Fail("File固件文件名不正确");
+        pugi::xml_node node;
+        if (!ReadEntry(stepsNode, "Step", i, "File固件文件名不正确", step, node)) return false;
         steps_.push_back(std::move(step));
         return true;
     }
 
     bool ReadFlash(const pugi::xml_node& flashNode, long i) {
-        const std::string name = "flash" + std::to_string(i);
-        const pugi::xml_node node = flashNode.child(name.c_str());
-        if (!node) return Fail("未找到" + name + "节点");
         FlashStep flash;
-        flash.needVersion = Attribute(node, "NeedVersion");
-        if (flash.needVersion.empty()) return Fail("NeedVersion不正确");
-        flash.version = Attribute(node, "Version");
-        if (flash.version.empty()) return Fail("Version不正确");
-        flash.file = Attribute(node, "File");
-        if (flash.file.empty()) return Fail("File Flash文件名不正确");
+        pugi::xml_node node;
+        if (!ReadEntry(flashNode, "flash", i, "File Flash文件名不正确", flash, node)) return false;
         flash.addr = Attribute(node, "Addr");
         // An address that is not hexadecimal is refused rather than read as 0.
         if (!ParseAddress(flash.addr, flash.address)) return Fail("Addr flash地址不正确");

@@ -90,7 +90,7 @@ class UpgradeDialogTest : public ::testing::Test {
             holds.push_back(on);
             if (holdTo) holdTo(on);
         };
-        dialog = std::make_unique<Dialog>(builder.GetDeviceManager(), std::move(services), nullptr);
+        dialog = std::make_unique<Dialog>(&protocol, std::move(services), nullptr);
         dialog->show();
     }
     std::string Console(const std::string& line) {

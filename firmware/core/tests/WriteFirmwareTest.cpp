@@ -58,7 +58,7 @@ class WriteFirmwareTest : public ::testing::Test {
         builder = std::make_unique<CHidDeviceBuilder>();
         ASSERT_TRUE(builder->Init(&protocol) && builder->FindDevices(lw52::kProductId61) == 1 &&
                     builder->OpenFirstFound());
-        link = std::make_unique<firmware::CManagerCardLink>(protocol.GetDeviceManager());
+        link = std::make_unique<firmware::CProtocolCardLink>(&protocol);
         ASSERT_TRUE(link->QueryVersions(context.hardwareVersion, context.firmwareVersion));
         ASSERT_EQ(context.firmwareVersion, "1.0");
         ASSERT_TRUE(firmware::ExtractPackage(context, LoadPackage("valid.zip")))
@@ -105,7 +105,7 @@ class WriteFirmwareTest : public ::testing::Test {
     ChildProcess card;
     CQvAudioProtocol protocol;
     std::unique_ptr<CHidDeviceBuilder> builder;
-    std::unique_ptr<firmware::CManagerCardLink> link;
+    std::unique_ptr<firmware::CProtocolCardLink> link;
     firmware::UpgradeContext context;
     std::atomic<bool> stop{false};
     std::mutex mutex;
