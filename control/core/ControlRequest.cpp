@@ -92,7 +92,13 @@ bool ReadArguments(const Json::Value& r, Request& out, std::string& error) {
         case Op::kInfo:
         case Op::kState:
         case Op::kStopPad:
+            return true;
         case Op::kSubscribe:
+            if (r.isMember("levels") && !r["levels"].isBool()) {
+                error = "\"levels\" must be true or false";
+                return false;
+            }
+            out.levels = r.get("levels", true).asBool();
             return true;
         case Op::kSet:
             return ReadChanges(r, out, error);
@@ -121,9 +127,16 @@ bool ReadArguments(const Json::Value& r, Request& out, std::string& error) {
             return Text(r, "file", 4096, out.file, error) &&
                    (!r.isMember("slot") || Int(r, "slot", 0, 3, out.slot, error));
         case Op::kPlayPad:
-            return Int(r, "pad", 0, 0x7FFFFFFF, out.index, error) &&
-                   (!r.isMember("volume") || Int(r, "volume", 0, 100, out.volume, error));
+            return Int(r, "pad", 0, 0x7FFFFFFF, out.index, error);
         case Op::kUploadSound:
+            if (r.isMember("master")) {
+                const Json::Value& m = r["master"];
+                if (!m.isNumeric() || m.asDouble() < 0 || m.asDouble() > 1) {
+                    error = "\"master\" must be a level 0.0..1.0";
+                    return false;
+                }
+                out.master = m.asDouble();
+            }
             return Text(r, "file", 4096, out.file, error) &&
                    Int(r, "slot", 1, 3, out.slot, error) &&
                    (!r.isMember("volume") || Int(r, "volume", 0, 100, out.volume, error));

@@ -38,7 +38,9 @@ struct Request {
     int group = 0;                             // preset, save-preset
     int slot = 0;           // save-effect, save-preset, upload-effect (0 live), upload-sound
     bool cardSlot = false;  // save-effect: the card's slots 0..2 rather than the user's 0..11
-    int volume = 100;       // play-pad, upload-sound
+    int volume = 100;       // upload-sound: the pad volume 0..100
+    double master = -1;     // upload-sound: master level 0..1 (-1: the system's)
+    bool levels = true;     // subscribe: level events too
     std::string name;       // save-effect, save-preset
     std::string file;       // upload-effect, upload-sound
 };
