@@ -45,7 +45,13 @@ bool HasApp() {
     return g_app != nullptr;
 }
 
-CMainApp::CMainApp() {
+CMainApp::CMainApp()
+    : m_protocolPoster(this, [this](uint32_t message, uint64_t wParam, int64_t lParam) {
+          if (m_mainWindow)
+              m_mainWindow->DispatchWindowMessage(
+                  {WindowMessage::kPrivate, message, wParam, lParam});
+          if (m_control) m_control->OnProtocolMessage(message, wParam, lParam);
+      }) {
     g_app = this;
     InitProgramResources();
     // The tray keeps the program alive when the main window closes; the window decides.
@@ -64,6 +70,7 @@ CMainApp::~CMainApp() {
     m_globalHotkeys.reset();
     delete m_hideWindow;
     m_hideWindow = nullptr;
+    m_control.reset();
     m_session.Protocol().SetNotifyCenter(nullptr, nullptr);
     m_session.Protocol().SetMessageSink(nullptr);
     m_watcherNotifier.reset();
@@ -100,6 +107,7 @@ bool CMainApp::Init() {
 
     // Card frames reach the UI thread as events; transfer messages go to the main window.
     m_session.Protocol().SetNotifyCenter(&m_notifyCenter, this);
+    m_session.Protocol().SetMessageSink(&m_protocolPoster);
     m_session.onStartupConnected = [this] { m_workspace->ReadStateFromCard(); };
     m_session.onWorkspaceNotify = [this](bool removed) { m_workspace->OnDeviceChanged(removed); };
     if (m_session.Init()) {
@@ -183,6 +191,12 @@ int CMainApp::Run(const QStringList& arguments) {
     return code;
 }
 
+void CMainApp::StartControl(const QString& socketPath) {
+    if (!m_workspace) return;
+    m_control = std::make_unique<CPanelControl>(*this);
+    m_control->Start(socketPath);
+}
+
 bool CMainApp::ShowUpgradeDialog(QWidget* parent) {
     printf("lw52panel: firmware upgrade shown\n");
     fflush(stdout);
@@ -215,7 +229,6 @@ void CMainApp::OnSwitchTimer() {
     m_pendingWindow = -1;
     auto* window = new CMainDlg(*this);
     m_mainWindow = window;
-    m_session.Protocol().SetMessageSink(&window->Messages());
     window->InitDialog();
     // The window opens in the middle of the screen it is on, as the switcher places it.
     if (QScreen* screen = window->screen() ? window->screen() : QApplication::primaryScreen())
@@ -229,10 +242,7 @@ void CMainApp::OnSwitchTimer() {
 }
 
 void CMainApp::ForgetMainWindow(CMainDlg* window) {
-    if (m_mainWindow == window) {
-        m_session.Protocol().SetMessageSink(nullptr);
-        m_mainWindow = nullptr;
-    }
+    if (m_mainWindow == window) m_mainWindow = nullptr;
     // A closed window is deleted later, by the event loop; until then it is still ours.
     m_closingWindows.push_back(window);
 }

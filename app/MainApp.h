@@ -12,9 +12,11 @@
 #include "DeviceSession.h"
 #include "HotkeyConfig.h"
 #include "HotplugWatcher.h"
+#include "PanelControl.h"
 #include "QtNotifyCenter.h"
 #include "SessionWatcher.h"
 #include "Settings.h"
+#include "WindowTimers.h"
 #include "WorkSpace.h"
 
 class CMainDlg;
@@ -62,6 +64,9 @@ class CMainApp : public QObject {
     const QString& ExeDir() const { return m_exeDir; }
     const QString& UserDir() const { return m_userDir; }
     const QString& EffectListPath() const { return m_effectListPath; }
+    // The control interface (lw52ctl, scripts, the session bus); opened by StartControl.
+    CPanelControl* Control() const { return m_control.get(); }
+    void StartControl(const QString& socketPath);
     // Called with the main window each time it has been created and shown.
     std::function<void(CMainDlg*)> onMainWindowShown;
 
@@ -85,6 +90,10 @@ class CMainApp : public QObject {
     CHotplugWatcher m_watcher;
     std::unique_ptr<QSocketNotifier> m_watcherNotifier;
     CSessionWatcher m_sessionWatcher;
+    // The protocol's window messages (1125) go to the main window when there is one, and to
+    // the control interface.
+    CMessagePoster m_protocolPoster;
+    std::unique_ptr<CPanelControl> m_control;
 
     CMainHideWnd* m_hideWindow = nullptr;
     QPointer<CMainDlg> m_mainWindow;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ControlResults.h"
 #include "CrashHandler.h"
 #include "MainApp.h"
 #include "MainDlg.h"
@@ -74,7 +75,11 @@ int main(int argc, char** argv) {
         };
         if (screenshotMode)
             ArmScreenshot(app, QString::fromStdString(options.screenshotFile), options.delayMs);
-        if (app.Init()) code = app.Run(QApplication::arguments());
+        if (app.Init()) {
+            // Beside the single-instance socket: only the one panel of this user serves it.
+            app.StartControl(QString::fromStdString(control::SocketPath()));
+            code = app.Run(QApplication::arguments());
+        }
         app.Uninit();
     }
     return code;

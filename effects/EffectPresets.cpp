@@ -20,7 +20,7 @@ int FirstUserSlot(int group) {
 }
 }  // namespace
 
-void CEventHandlerEffect::SelectPreset(int id) {
+bool CEventHandlerEffect::SelectPreset(int id) {
     const int g = (id % 11000) / 100;
     const int k = (id % 11000) % 100;
     m_presetMarked = true;
@@ -34,10 +34,11 @@ void CEventHandlerEffect::SelectPreset(int id) {
         m_overlays->AfterPreset(tabs ? tabs->currentIndex() : 0,
                                 m_workspace->Value(lw52::kParamVoiceChangeOn),
                                 m_workspace->Value(lw52::kParamReverbOn));
-        return;
+        return true;
     }
     if (g >= 1 && g <= 3 && k >= FirstUserSlot(g) && k <= FirstUserSlot(g) + 4)
         ShowTipAtButton(id, QObject::tr("您尚未保存预设！"), 2000);
+    return false;
 }
 
 void CEventHandlerEffect::ClearPresetMarks() {

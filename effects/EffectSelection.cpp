@@ -23,10 +23,11 @@ QString RecordText(const lw52::EffectRecord& record) {
 }
 }  // namespace
 
-void CEventHandlerEffect::SelectEffect(int id) {
+bool CEventHandlerEffect::SelectEffect(int id) {
     const int i = id - kFirstEffectButton;
     QAbstractButton* button = EffectButton(i);
-    if (i < 0 || i >= kEffectButtons || (button && button->isChecked())) return;
+    if (i < 0 || i >= kEffectButtons) return false;
+    if (button && button->isChecked()) return true;
     if (auto* natural = FindControlAs<QAbstractButton>(m_host->Content(), "Oneclick_soundTrack"))
         natural->setChecked(false);
 
@@ -43,7 +44,7 @@ void CEventHandlerEffect::SelectEffect(int id) {
         const QString path = QString::fromStdString(lw52::RecordPath(*entry));
         if (!QFile::exists(path)) {
             ShowTipAtButton(id, QObject::tr("%1音效文件不存在").arg(RecordText(*entry)), 2000);
-            return;
+            return false;
         }
         ShowForbidOperation(true);
         m_pendingKind = 1;
@@ -55,10 +56,11 @@ void CEventHandlerEffect::SelectEffect(int id) {
         EndRefusedUpload();
     } else if (!builtin && !sent) {
         ShowTipAtButton(id, QObject::tr("您尚未保存该音效！"), 2000);
-        return;
+        return false;
     }
     RefreshSelection();
     if (m_presetMarked) ClearPresetMarks();
+    return sent != 0;
 }
 
 void CEventHandlerEffect::RefreshSelection() {

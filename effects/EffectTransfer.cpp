@@ -1,4 +1,5 @@
 // Effect files from the library trees and the progress and result of their upload.
+#include <QFileInfo>
 #include <QProgressBar>
 #include <QWidget>
 
@@ -13,7 +14,8 @@ void CEventHandlerEffect::SetTipAnchor(int x, int y) {
     m_tipAnchor = m_host->Window()->mapToGlobal(QPoint(x, y));
 }
 
-int CEventHandlerEffect::UploadFile(int kind, int slot, const QString& name, const QString& path) {
+int CEventHandlerEffect::UploadFile(int kind, int slot, const QString& name, const QString& path,
+                                    std::string* reason) {
     if (!m_workspace->IsConnected()) {
         msgbox::Show(m_host->Window(), QObject::tr("未连接设备"), QObject::tr("提示"));
         return 0;
@@ -21,7 +23,7 @@ int CEventHandlerEffect::UploadFile(int kind, int slot, const QString& name, con
     ShowForbidOperation(true);
     m_pendingKind = kind;
     m_pendingName = name;
-    if (!m_workspace->UploadEffectFile(path.toStdString(), slot)) {
+    if (!m_workspace->UploadEffectFile(path.toStdString(), slot, reason)) {
         ShowForbidOperation(false);
         return 0;
     }
@@ -39,6 +41,11 @@ void CEventHandlerEffect::ShowUploadFailedTip() {
 void CEventHandlerEffect::EndRefusedUpload() {
     ShowForbidOperation(false);
     ShowUploadFailedTip();
+}
+
+int CEventHandlerEffect::UploadEffectFromControl(int slot, const QString& path,
+                                                 std::string* reason) {
+    return UploadFile(slot == 0 ? 1 : 2, slot, QFileInfo(path).completeBaseName(), path, reason);
 }
 
 int CEventHandlerEffect::ApplyEffectFile(const QString& name, const QString& path) {

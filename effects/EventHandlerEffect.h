@@ -54,6 +54,9 @@ class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
     // Called by the library trees.
     int ApplyEffectFile(const QString& name, const QString& path) override;
     int StoreEffectFileInSlot(int slot, const QString& name, const QString& path) override;
+    // An effect file sent from outside the page (the control interface): applied (slot 0) or
+    // stored in custom slot 1..3 as a library item would be. 0 with reason when refused.
+    int UploadEffectFromControl(int slot, const QString& path, std::string* reason);
     void SetTipAnchor(int x, int y) override;
     QString CurrentEffectPath() const override;
     CKxTreeViewAdapter* Library() const { return m_library.get(); }
@@ -61,10 +64,11 @@ class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
     CCloudEffectListTreeViewAdapter* CloudTree() const { return m_cloudTree.get(); }
 
     // The page's operations (also reached by hotkeys and tests).
-    void SelectEffect(int id);
+    // True when the effect is current afterwards.
+    bool SelectEffect(int id);
     void RefreshSelection();
     void RefreshEffectButtons();
-    void SelectPreset(int id);
+    bool SelectPreset(int id);  // true when applied
     void ClearPresetMarks();
     void RestoreGroup(int id);
     void RefreshPresetButtons();
@@ -106,7 +110,8 @@ class CEventHandlerEffect : public IPageHandler, public ICloudEffectHost {
     void StartCloudFetch();
     void OnCloudListFinished(EventArgs& event);
     void StopCloudWorker();
-    int UploadFile(int kind, int slot, const QString& name, const QString& path);
+    int UploadFile(int kind, int slot, const QString& name, const QString& path,
+                   std::string* reason = nullptr);
     int HotkeyValue(int id) const;
     void LabelButton(int id, QString text, int hotkey);
 

@@ -10,6 +10,7 @@
 #include "AudioStream.h"
 #include "AudioStreamPair.h"
 #include "PageHost.h"
+#include "SendWindow.h"
 #include "SoundEntry.h"
 
 class CCloudSoundListDownloader;
@@ -17,7 +18,6 @@ namespace cloud_sound {
 struct CategoryList;
 }
 class CNotifyGate;
-class CSendWindow;
 class CThreadObject;
 class EventArgs;
 class INotifyCenter;
@@ -62,15 +62,21 @@ class CEventHandlerSound : public IPageHandler {
     bool OnWindowMessage(const WindowMessage& message) override;
 
     // The page's operations (clicks, hotkeys, menu commands and tests reach them).
-    void PlayPad(int id);
+    // True when the clip plays (a cloud pad: plays or is being downloaded to play).
+    bool PlayPad(int id);
     void Stop();
-    void OnCloudPadClick(int id);
+    bool OnCloudPadClick(int id);
     void OpenPadMenu(int id, const QPoint& globalPos);
     void OnMenuCommand(int id);
     // The pad menu's items for a pad: 1006 (with 110..112) first, then the pad's own; empty
     // when it opens none.
     std::vector<int> PadMenuItems(int id) const;
     void AddLocalClip();
+    // An upload asked for from outside the page (the control interface), run in the upload
+    // window as the pad menu's "载入设备" runs it; onOpen sees the window before it runs.
+    // False (nothing started) while another upload runs or without a card's protocol.
+    bool UploadClip(const CSendWindow::Request& request,
+                    const std::function<void(CSendWindow&)>& onOpen);
     void OpenVolumePopup();
     void SetPadVolume(int volume);
     void RebuildFavourites();

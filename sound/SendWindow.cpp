@@ -54,8 +54,8 @@ CSendWindow::CSendWindow(const Request& request, CQvAudioProtocol& protocol, INo
 
     m_subscription = m_center.Subscribe(EventDecoderFinsh::kId, EventDecoderFinsh::kName,
                                         [this](EventArgs& event) { OnDecoderFinished(event); });
-    m_decoderVolume =
-        upload::DecoderVolume(m_request.padVolume, upload::MasterPercent(MasterLevel()));
+    const double master = m_request.master >= 0 ? m_request.master : MasterLevel();
+    m_decoderVolume = upload::DecoderVolume(m_request.padVolume, upload::MasterPercent(master));
     if (!m_decoder.Start(m_request.source, m_decoderVolume, m_request.resourceFlag, m_gate)) {
         // No temporary file can be made: nothing can be decoded. Reported once the window
         // runs, so its owner sees the same close as for any other failure.
@@ -98,6 +98,8 @@ void CSendWindow::OnMessage(uint32_t message, uint64_t wParam) {
     switch (message) {
         case upload::MSG_SEND_STARTED:
             m_stage = Stage::kSending;
+            m_total = wParam;
+            if (onProgress) onProgress(0, m_total);
             if (m_waiting) m_waiting->hide();
             if (m_sending) m_sending->show();
             if (m_progress) {
@@ -107,6 +109,7 @@ void CSendWindow::OnMessage(uint32_t message, uint64_t wParam) {
             break;
         case upload::MSG_SEND_PROGRESS:
             if (m_progress) m_progress->setValue(static_cast<int>(wParam));
+            if (onProgress) onProgress(wParam, m_total);
             break;
         case upload::MSG_SEND_DONE:
             m_sender.Join();
@@ -124,6 +127,7 @@ void CSendWindow::Finish(const QString& text, const QString& caption) {
     if (m_stage == Stage::kClosed) return;
     m_stage = Stage::kClosed;
     m_closing = true;
+    if (onFinished) onFinished(text);
     QDialog::done(text.isEmpty() ? Accepted : Rejected);
     if (!text.isEmpty()) msgbox::Show(parentWidget(), text, caption, msgbox::kOk);
 }

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,7 @@ class CSendWindow : public QDialog {
         int slot = 1;        // 1..3
         int padVolume = 100;
         int resourceFlag = 0;  // 1: source is a resource name
+        double master = -1;    // master level 0..1; -1: the default output's
     };
     enum class Stage { kDecoding, kWaiting, kSending, kClosed };
 
@@ -38,6 +40,12 @@ class CSendWindow : public QDialog {
     ~CSendWindow() override;
 
     int DecoderVolume() const { return m_decoderVolume; }
+
+    // For whoever asked for the upload besides the user (the control interface): bytes the
+    // card acknowledged of the total, and the outcome, told before any message box shows
+    // (text empty on success).
+    std::function<void(uint64_t acknowledged, uint64_t total)> onProgress;
+    std::function<void(const QString& failure)> onFinished;
 
     // Close requests (Escape, the window manager, ids 1 and 2) are swallowed.
     void reject() override {}
@@ -60,6 +68,7 @@ class CSendWindow : public QDialog {
     int m_decoderVolume = 0;
     Stage m_stage = Stage::kDecoding;
     bool m_closing = false;
+    uint64_t m_total = 0;
 
     QWidget* m_waiting = nullptr;
     QWidget* m_sending = nullptr;

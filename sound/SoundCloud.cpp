@@ -68,22 +68,24 @@ void CEventHandlerSound::InstallCloudList() {
     BuildCloudTabs();
 }
 
-void CEventHandlerSound::OnCloudPadClick(int id) {
+bool CEventHandlerSound::OnCloudPadClick(int id) {
     m_curPadId = id;
     const pads::PadRef ref = pads::Classify(id);
-    if (ref.list != pads::PadList::Cloud) return;
+    if (ref.list != pads::PadList::Cloud) return false;
     const auto item = m_host->Hotkeys().CloudItem(ref.category, ref.index);
-    if (!item) return;
+    if (!item) return false;
     const auto downloaded = m_host->Hotkeys().FindDownloaded(item->cloudId);
     if (downloaded && std::filesystem::exists(downloaded->PathUtf8())) {
         m_curEntry = *downloaded;
         if (!PlayEntry(*downloaded)) {
             ShowTipAtPad(id, QObject::tr("播放失败"));
             Stop();
+            return false;
         }
-        return;
+        return true;
     }
     StartDownload(ref.category, ref.index, id, pads::kFollowPlay);
+    return true;
 }
 
 std::optional<SoundEntry> CEventHandlerSound::DownloadedOrFetch(int id, int followUp) {

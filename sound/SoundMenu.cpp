@@ -165,14 +165,23 @@ void CEventHandlerSound::OnDoSendData(EventArgs& e) {
     request.slot = m_sendSlot;
     request.padVolume = m_host->Hotkeys().Volume();
     request.resourceFlag = event.resourceFlag;
+    UploadClip(request, onSendWindowOpen);
+}
+
+bool CEventHandlerSound::UploadClip(const CSendWindow::Request& request,
+                                    const std::function<void(CSendWindow&)>& onOpen) {
+    CWorkSpace* workspace = m_host ? m_host->Workspace() : nullptr;
+    CQvAudioProtocol* protocol = workspace ? workspace->Protocol() : nullptr;
+    if (m_uploadWindowOpen || !protocol || protocol->soundTransferActive.load()) return false;
     ModalScope modal(*this);
     m_uploadWindowOpen = true;
     {
         CSendWindow window(request, *protocol, m_host->NotifyCenter(), m_host->Window());
-        if (onSendWindowOpen) onSendWindowOpen(window);
+        if (onOpen) onOpen(window);
         window.exec();
     }
     m_uploadWindowOpen = false;
+    return true;
 }
 
 void CEventHandlerSound::AddToFavourites() {

@@ -41,19 +41,20 @@ bool CEventHandlerSound::PlayEntry(const SoundEntry& entry) {
     return true;
 }
 
-void CEventHandlerSound::PlayPad(int id) {
+bool CEventHandlerSound::PlayPad(int id) {
     m_curPadId = id;
     SoundEntry entry;
     const pads::Lookup found = pads::Classify(id).list == pads::PadList::Cloud
                                    ? pads::Lookup::kNoList
                                    : pads::FindEntry(m_host->Hotkeys(), id, entry);
-    if (found == pads::Lookup::kOutOfRange) return;
+    if (found == pads::Lookup::kOutOfRange) return false;
     if (found == pads::Lookup::kFound) {
         m_curEntry = entry;
-        if (PlayEntry(entry)) return;
+        if (PlayEntry(entry)) return true;
     }
     ShowTipAtPad(id, QObject::tr("播放失败"));
     Stop();
+    return false;
 }
 
 void CEventHandlerSound::Stop() {

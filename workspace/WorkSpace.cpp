@@ -178,6 +178,15 @@ void CWorkSpace::SetParamFromControl(int id, int value) {
     if (id >= lw52::kParamEqFirst && id <= lw52::kParamEqLast) PostParamChanged({{id, value}});
 }
 
+void CWorkSpace::SetParamFromRemote(int id, int value) {
+    if (id < 0 || id >= lw52::kParamCount) return;
+    SetParam(id, value);
+    SetControl(id, value);
+    if (id == lw52::kParamMicVolume)
+        SetControl(lw52::kParamMicMute, m_current.values[lw52::kParamMicMute]);
+    PostParamChanged({{id, value}});
+}
+
 int CWorkSpace::Flush(int target) {
     if (m_pending.empty()) return 1;
     std::vector<lw52::ParamPair> mixer, effect;

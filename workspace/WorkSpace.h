@@ -53,6 +53,9 @@ class CWorkSpace {
     void ReadStateFromCard();
     void SetParam(int id, int value);
     void SetParamFromControl(int id, int value);
+    // A change from outside the window (the control interface): sent as a knob's change is,
+    // and the knob follows.
+    void SetParamFromRemote(int id, int value);
     int Flush(int target);
     void LoadRecord(const lw52::EffectRecord& record);
     // Makes a whole record current again (natural voice switched off); sends nothing.
