@@ -104,6 +104,7 @@ void CPanelControl::Subscribe() {
 }
 
 Json::Value CPanelControl::WatchState() {
+    AttachIfReleased();  // a released card sends no changes
     CWorkSpace* ws = m_app.Workspace();
     Json::Value state(Json::objectValue);
     const bool connected = ws && ws->IsConnected();
@@ -126,11 +127,19 @@ CEventHandlerSound* CPanelControl::SoundPage() const {
                : nullptr;
 }
 
+void CPanelControl::AttachIfReleased() {
+    CWorkSpace* ws = m_app.Workspace();
+    if (ws && !ws->IsConnected() && ws->IsDeviceAttached()) ws->ReadStateFromCard();
+}
+
 void CPanelControl::Execute(const control::Request& r, control::Reply reply) {
     CWorkSpace* ws = m_app.Workspace();
     if (!ws) return Fail(reply, "the panel is starting");
-    const bool connected = ws->IsConnected();
     using control::Op;
+    if (r.op != Op::kSaveEffect && r.op != Op::kSavePreset && r.op != Op::kPlayPad &&
+        r.op != Op::kStopPad)
+        AttachIfReleased();
+    const bool connected = ws->IsConnected();
     switch (r.op) {
         case Op::kInfo: {
             if (!connected) return Fail(reply, kNoCardText);

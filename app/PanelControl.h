@@ -18,7 +18,8 @@ class CEventHandlerSound;
 // The panel behind its control interface: requests from lw52ctl, scripts and desktop tools
 // run through the same page and workspace calls as clicks, so the window follows at once
 // (the knob moves, the effect button lights). Without a main window (the panel in the tray)
-// card operations go to the workspace directly; pads need the window's sound-pad page.
+// card operations go to the workspace directly, taking the card back if the closing window
+// let it go; pads need the window's sound-pad page.
 // Card events reach the watchers of both front doors. UI thread only.
 class CPanelControl : public QObject, public control::IControlTarget {
   public:
@@ -49,6 +50,9 @@ class CPanelControl : public QObject, public control::IControlTarget {
 
   private:
     void Subscribe();
+    // The main window let the card go when it closed to the tray; a request for the card
+    // takes it back (as the window's next start would find it).
+    void AttachIfReleased();
     CEventHandlerEffect* EffectPage() const;
     CEventHandlerSound* SoundPage() const;
     void Set(const control::Request& request, control::Reply reply);

@@ -8,7 +8,8 @@ struct CliContext {
     std::vector<std::string> args;  // after the command name
     bool json = false;
     bool verbose = false;
-    std::string devicePath;  // --device: use this path instead of searching
+    std::string devicePath;  // --device: use this path instead of searching (and go direct)
+    bool direct = false;     // --direct: to the card even while the panel runs
 };
 
 // Exit codes of the tool.

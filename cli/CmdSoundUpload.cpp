@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -21,6 +22,7 @@
 #include "CtlCard.h"
 #include "Json.h"
 #include "MasterVolume.h"
+#include "PanelLink.h"
 #include "PcmConverter.h"
 #include "SoundSender.h"
 #include "UploadVolume.h"
@@ -150,16 +152,53 @@ void OnInterrupt(int) {
     g_interrupted = true;
 }
 
-// "[=====     ] 1200/34286 frames  67200/1920000 bytes   3%" on one terminal line.
-void DrawProgress(int frames, int totalFrames, uint64_t bytes, int totalBytes) {
-    const int width = 30;
-    const int percent = totalBytes > 0 ? static_cast<int>(bytes * 100 / totalBytes) : 100;
-    const int filled = percent * width / 100;
-    fprintf(stderr, "\r[%.*s%*s] %d/%d frames  %llu/%d bytes  %3d%%", filled,
-            "==============================", width - filled, "", frames, totalFrames,
-            static_cast<unsigned long long>(bytes), totalBytes, percent);
-    fflush(stderr);
-}
+// "[=====     ] 1200/34286 frames  67200/1920000 bytes   3%" on one terminal line: at most
+// ten redraws a second, and the last state whatever the time.
+class ClipBar {
+  public:
+    explicit ClipBar(bool terminal) : m_terminal(terminal) {}
+    void Update(int frames, int totalFrames, uint64_t bytes, int totalBytes) {
+        if (!m_terminal) return;
+        m_frames = frames;
+        m_totalFrames = totalFrames;
+        m_bytes = bytes;
+        m_totalBytes = totalBytes;
+        m_known = true;
+        const bool last = bytes >= static_cast<uint64_t>(totalBytes);
+        if (last || Clock::now() - m_drawnAt >= std::chrono::milliseconds(100)) Draw();
+    }
+    // Draws the last state when the throttle held it back, and ends the line.
+    void End() {
+        if (m_known && (!m_drawn || m_bytes != m_drawnBytes)) Draw();
+        if (m_drawn) fprintf(stderr, "\n");
+        m_drawn = m_known = false;
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    void Draw() {
+        if (m_drawn && m_bytes == m_drawnBytes) return;
+        const int width = 30;
+        const int percent =
+            m_totalBytes > 0 ? static_cast<int>(m_bytes * 100 / static_cast<uint64_t>(m_totalBytes))
+                             : 100;
+        const int filled = std::min(percent, 100) * width / 100;
+        fprintf(stderr, "\r[%.*s%*s] %d/%d frames  %llu/%d bytes  %3d%%", filled,
+                "==============================", width - filled, "", m_frames, m_totalFrames,
+                static_cast<unsigned long long>(m_bytes), m_totalBytes, percent);
+        fflush(stderr);
+        m_drawn = true;
+        m_drawnBytes = m_bytes;
+        m_drawnAt = Clock::now();
+    }
+
+    bool m_terminal;
+    bool m_known = false;  // a state was given
+    bool m_drawn = false;
+    int m_frames = 0, m_totalFrames = 0, m_totalBytes = 0;
+    uint64_t m_bytes = 0, m_drawnBytes = 0;
+    Clock::time_point m_drawnAt{};
+};
 
 }  // namespace
 
@@ -201,75 +240,82 @@ int CmdUploadSound(const CliContext& ctx) {
     if (args.positional.size() != 1 || args.slot == 0)
         return UsageError("usage: upload-sound FILE --slot 1..3 [--volume V] [--master LEVEL]");
     const int slot = static_cast<int>(args.slot);
+    // A file's path absolute either way: the panel has a working folder of its own.
+    const std::string& given = args.positional[0];
+    const std::string source = given.rfind(kBuiltinPrefix, 0) == 0 ? given : AbsolutePath(given);
+    ClipBar bar(isatty(STDERR_FILENO) && !ctx.json);
 
-    // Nothing goes to the card unless the clip is ready.
-    PreparedClip clip;
-    const int failed = Prepare(ctx, args, args.positional[0], clip);
-    if (failed >= 0) return failed;
+    PanelCall call;
+    call.request["op"] = "upload-sound";
+    call.request["file"] = source;
+    call.request["slot"] = slot;
+    call.request["volume"] = static_cast<int>(args.volume);
+    if (args.masterGiven) call.request["master"] = args.master;  // else the panel's system level
+    call.onEvent = [&](const std::string& name, const Json::Value& data) {
+        if (name == "progress")
+            bar.Update(data["frames"].asInt(), data["totalFrames"].asInt(),
+                       data["bytes"].asUInt64(), data["totalBytes"].asInt());
+    };
+    call.settle = [&] { bar.End(); };
+    call.wait = PanelLink::Wait::kSilence;
+    return RunCardCommand(
+        ctx, call,
+        [&](Json::Value& out) {
+            // Nothing goes to the card unless the clip is ready.
+            PreparedClip clip;
+            const int failed = Prepare(ctx, args, source, clip);
+            if (failed >= 0) return failed;
 
-    CardSession card;
-    if (!card.Open(ctx.devicePath)) return Fail(card.Error());
-    const int packet = card.Protocol().GetPacketSize();
-    const int bytes = static_cast<int>(clip.pcm.size());
-    const int frames = upload::DataFrameCount(bytes, packet);
-    const int payload = upload::PayloadSize(packet);
+            CardSession card;
+            if (!card.Open(ctx.devicePath)) return Fail(card.Error());
+            const int packet = card.Protocol().GetPacketSize();
+            const int bytes = static_cast<int>(clip.pcm.size());
+            const int frames = upload::DataFrameCount(bytes, packet);
+            const int payload = upload::PayloadSize(packet);
 
-    MessageQueue messages;
-    upload::CSoundSender sender;
-    if (!sender.Start(card.Protocol(), slot, std::move(clip.pcm), &messages))
-        return Fail("cannot start the transfer");
-    g_interrupted = false;
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+            MessageQueue messages;
+            upload::CSoundSender sender;
+            if (!sender.Start(card.Protocol(), slot, std::move(clip.pcm), &messages))
+                return Fail("cannot start the transfer");
+            g_interrupted = false;
+            std::signal(SIGINT, OnInterrupt);
+            std::signal(SIGTERM, OnInterrupt);
 
-    const bool terminal = isatty(STDERR_FILENO) && !ctx.json;
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point drawnAt{};
-    bool drawn = false;
-    uint64_t drawnBytes = 0;
-    uint64_t acknowledged = 0;
-    int result = -1;
-    MessageQueue::Message m{};
-    // The sender always ends with its result: each exchange gives up after its attempts.
-    while (result < 0) {
-        if (g_interrupted) sender.RequestStop();
-        if (!messages.Wait(m, 100)) continue;
-        if (m.message == upload::MSG_SEND_PROGRESS) acknowledged = m.wParam;
-        if (m.message == upload::MSG_SEND_DONE) result = static_cast<int>(m.wParam);
-        // At most ten lines a second, and the last state whatever the time.
-        const bool last = result >= 0 || acknowledged == static_cast<uint64_t>(bytes);
-        const bool changed = !drawn || acknowledged != drawnBytes;
-        if (terminal && m.message != upload::MSG_SEND_STARTED && changed &&
-            (last || Clock::now() - drawnAt >= std::chrono::milliseconds(100))) {
-            drawnAt = Clock::now();
-            drawn = true;
-            drawnBytes = acknowledged;
-            const int framesDone = static_cast<int>((acknowledged + payload - 1) / payload);
-            DrawProgress(framesDone, frames, acknowledged, bytes);
-        }
-    }
-    sender.Join();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    if (drawn) fprintf(stderr, "\n");
-    if (result != 0)
-        return Fail(g_interrupted ? "载入特效失败 (stopped)"
-                                  : "载入特效失败 (" + std::to_string(acknowledged) + " of " +
-                                        std::to_string(bytes) +
-                                        " bytes acknowledged before the card stopped answering)");
-
-    if (ctx.json) {
-        Json::Value json;
-        json["path"] = clip.source;
-        json["slot"] = slot;
-        json["bytes"] = bytes;
-        json["frames"] = frames;
-        json["packetSize"] = packet;
-        json["seconds"] = bytes / kBytesPerSecond;
-        PrintJson(json);
-    } else {
-        printf("uploaded %s to sound slot %d: %d bytes in %d frames\n", clip.source.c_str(), slot,
-               bytes, frames);
-    }
-    return kExitOk;
+            uint64_t acknowledged = 0;
+            int result = -1;
+            MessageQueue::Message m{};
+            // The sender always ends with its result: each exchange gives up after its attempts.
+            while (result < 0) {
+                if (g_interrupted) sender.RequestStop();
+                if (!messages.Wait(m, 100)) continue;
+                if (m.message == upload::MSG_SEND_PROGRESS) acknowledged = m.wParam;
+                if (m.message == upload::MSG_SEND_DONE) result = static_cast<int>(m.wParam);
+                if (m.message != upload::MSG_SEND_STARTED)
+                    bar.Update(static_cast<int>((acknowledged + payload - 1) / payload), frames,
+                               acknowledged, bytes);
+            }
+            sender.Join();
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGTERM, SIG_DFL);
+            bar.End();
+            if (result != 0)
+                return Fail(g_interrupted
+                                ? "载入特效失败 (stopped)"
+                                : "载入特效失败 (" + std::to_string(acknowledged) + " of " +
+                                      std::to_string(bytes) +
+                                      " bytes acknowledged before the card stopped answering)");
+            out["path"] = clip.source;
+            out["slot"] = slot;
+            out["bytes"] = bytes;
+            out["frames"] = frames;
+            out["packetSize"] = packet;
+            out["seconds"] = bytes / kBytesPerSecond;
+            return kExitOk;
+        },
+        [&](const Json::Value& uploaded) {
+            if (ctx.json) return PrintJson(uploaded);
+            printf("uploaded %s to sound slot %d: %d bytes in %d frames\n",
+                   uploaded["path"].asString().c_str(), uploaded["slot"].asInt(),
+                   uploaded["bytes"].asInt(), uploaded["frames"].asInt());
+        });
 }

@@ -1,12 +1,13 @@
 // Commands that go through the workspace: state, set, effect, custom, preset, save-effect,
-// save-preset. They change the card exactly as the panel would.
+// save-preset. They change the card exactly as the panel would, or ask the running panel to.
 #include <cstdio>
 #include <cstdlib>
 
 #include "Commands.h"
+#include "ControlResults.h"
 #include "CtlCard.h"
 #include "Json.h"
-#include "ParamDisplay.h"
+#include "PanelLink.h"
 #include "ParamTable.h"
 
 namespace {
@@ -34,54 +35,46 @@ std::string PadColumn(const std::string& text, int width) {
     return text + std::string(static_cast<size_t>(columns < width ? width - columns : 1), ' ');
 }
 
-std::string EffectName(const CWorkSpace& ws) {
-    return lw52::RecordName(ws.Current());
+void PrintState(const CliContext& ctx, const Json::Value& state) {
+    if (ctx.json) return PrintJson(state);
+    printf("音效 %d %s (%s)\n", state["effect"].asInt(), state["effectName"].asString().c_str(),
+           state["source"].asString().c_str());
+    for (const Json::Value& p : state["params"])
+        printf("%2d  %s%5d  %s\n", p["id"].asInt(), PadColumn(p["name"].asString(), 22).c_str(),
+               p["raw"].asInt(), p["text"].asString().c_str());
 }
 
-int PrintState(const CWorkSpace& ws, const char* source, const CliContext& ctx) {
-    const lw52::EffectRecord& current = ws.Current();
-    if (ctx.json) {
-        Json::Value out;
-        out["source"] = source;
-        out["effect"] = current.values[lw52::kParamEffect];
-        out["effectName"] = EffectName(ws);
-        out["isFileEffect"] = current.isFileEffect;
-        if (current.isFileEffect) out["path"] = lw52::RecordPath(current);
-        Json::Value params(Json::arrayValue);
-        for (const lw52::ParamInfo& p : lw52::ParamTable()) {
-            Json::Value row;
-            row["id"] = p.id;
-            row["name"] = p.name;
-            row["raw"] = current.values[p.id];
-            row["text"] = lw52::DisplayText(p.id, current.values[p.id]);
-            params.append(row);
-        }
-        out["params"] = params;
-        PrintJson(out);
-        return kExitOk;
-    }
-    printf("音效 %d %s (%s)\n", current.values[lw52::kParamEffect], EffectName(ws).c_str(), source);
-    for (const lw52::ParamInfo& p : lw52::ParamTable())
-        printf("%2d  %s%5d  %s\n", p.id, PadColumn(p.name, 22).c_str(), current.values[p.id],
-               lw52::DisplayText(p.id, current.values[p.id]).c_str());
-    return kExitOk;
+void PrintEffect(const CliContext& ctx, const Json::Value& effect) {
+    if (ctx.json) return PrintJson(effect);
+    printf("音效 %d %s\n", effect["effect"].asInt(), effect["effectName"].asString().c_str());
 }
 
 }  // namespace
 
 int CmdState(const CliContext& ctx) {
     if (!ctx.args.empty()) return UsageError("state takes no arguments");
-    CtlCard card;
-    if (card.Open(ctx.devicePath)) return PrintState(card.Workspace(), "card", ctx);
-    // Without a card the stored last state is what the panel would show.
-    if (card.NoCardFound()) return PrintState(card.Workspace(), "stored", ctx);
-    return Fail(card.Error());
+    PanelCall call;
+    call.request["op"] = "state";
+    return RunCardCommand(
+        ctx, call,
+        [&](Json::Value& result) {
+            CtlCard card;
+            // Without a card the stored last state is what the panel would show.
+            const bool attached = card.Open(ctx.devicePath);
+            if (!attached && !card.NoCardFound()) return Fail(card.Error());
+            result = control::StateResult(card.Workspace(), attached ? "card" : "stored");
+            return kExitOk;
+        },
+        [&](const Json::Value& state) { PrintState(ctx, state); });
 }
 
 int CmdSet(const CliContext& ctx) {
     if (ctx.args.empty() || ctx.args.size() % 2 != 0)
         return UsageError("usage: set ID RAW [ID RAW ...]");
     std::vector<std::pair<int, int>> changes;
+    PanelCall call;
+    call.request["op"] = "set";
+    Json::Value& pairs = call.request["changes"] = Json::Value(Json::arrayValue);
     for (size_t i = 0; i < ctx.args.size(); i += 2) {
         long id, raw;
         if (!ParseInt(ctx.args[i], 0, lw52::kParamCount - 1, id))
@@ -91,72 +84,82 @@ int CmdSet(const CliContext& ctx) {
             return UsageError("parameter " + std::to_string(id) + " takes " +
                               std::to_string(p.min) + ".." + std::to_string(p.max));
         changes.emplace_back(static_cast<int>(id), static_cast<int>(raw));
+        Json::Value pair(Json::arrayValue);
+        pair.append(static_cast<int>(id));
+        pair.append(static_cast<int>(raw));
+        pairs.append(pair);
     }
-    CtlCard card;
-    if (const int rc = OpenOrFail(card, ctx)) return rc;
-    for (const auto& [id, raw] : changes) card.Workspace().SetParam(id, raw);
-    card.RunUntilIdle();  // the throttle's trailing send
-    if (!card.Workspace().Pending().empty()) return Fail("the card did not accept every change");
-    if (ctx.json) {
-        Json::Value out(Json::arrayValue);
-        for (const auto& [id, raw] : changes) {
-            Json::Value row;
-            row["id"] = id;
-            row["raw"] = raw;
-            row["text"] = lw52::DisplayText(id, raw);
-            out.append(row);
-        }
-        PrintJson(out);
-    } else {
-        for (const auto& [id, raw] : changes)
-            printf("%d %s = %d (%s)\n", id, lw52::Param(id).name, raw,
-                   lw52::DisplayText(id, raw).c_str());
-    }
-    return kExitOk;
+    return RunCardCommand(
+        ctx, call,
+        [&](Json::Value& result) {
+            CtlCard card;
+            if (const int rc = OpenOrFail(card, ctx)) return rc;
+            for (const auto& [id, raw] : changes) card.Workspace().SetParam(id, raw);
+            card.RunUntilIdle();  // the throttle's trailing send
+            if (!card.Workspace().Pending().empty())
+                return Fail("the card did not accept every change");
+            result = control::SetResult(changes);
+            return kExitOk;
+        },
+        [&](const Json::Value& set) {
+            if (ctx.json) return PrintJson(set);
+            for (const Json::Value& row : set) {
+                const int id = row["id"].asInt();
+                printf("%d %s = %d (%s)\n", id,
+                       id >= 0 && id < lw52::kParamCount ? lw52::Param(id).name : "?",
+                       row["raw"].asInt(), row["text"].asString().c_str());
+            }
+        });
 }
 
 namespace {
-// effect N / custom N / preset GROUP INDEX: one workspace call that returns 1 or 0.
-int ApplyCommand(const CliContext& ctx, const char* usage, size_t argCount, long max0, long max1,
-                 int (*apply)(CWorkSpace&, long, long), const char* refusal) {
+// effect N / custom N / preset GROUP INDEX: one workspace call that returns 1 or 0. The panel
+// gets the same request as op with "index" (and "group" first for a preset).
+int ApplyCommand(const CliContext& ctx, const char* op, const char* usage, size_t argCount,
+                 long max0, long max1, int (*apply)(CWorkSpace&, long, long), const char* refusal) {
     if (ctx.args.size() != argCount) return UsageError(usage);
     long a = 0, b = 0;
     if (!ParseInt(ctx.args[0], 0, max0, a) || (argCount == 2 && !ParseInt(ctx.args[1], 0, max1, b)))
         return UsageError(usage);
-    CtlCard card;
-    if (const int rc = OpenOrFail(card, ctx)) return rc;
-    if (!apply(card.Workspace(), a, b)) return Fail(refusal);
-    card.RunUntilIdle();
-    const CWorkSpace& ws = card.Workspace();
-    if (ctx.json) {
-        Json::Value out;
-        out["effect"] = ws.Value(lw52::kParamEffect);
-        out["effectName"] = EffectName(ws);
-        PrintJson(out);
+    PanelCall call;
+    call.request["op"] = op;
+    if (argCount == 2) {
+        call.request["group"] = static_cast<int>(a);
+        call.request["index"] = static_cast<int>(b);
     } else {
-        printf("音效 %d %s\n", ws.Value(lw52::kParamEffect), EffectName(ws).c_str());
+        call.request["index"] = static_cast<int>(a);
     }
-    return kExitOk;
+    return RunCardCommand(
+        ctx, call,
+        [&](Json::Value& result) {
+            CtlCard card;
+            if (const int rc = OpenOrFail(card, ctx)) return rc;
+            if (!apply(card.Workspace(), a, b)) return Fail(refusal);
+            card.RunUntilIdle();
+            result = control::EffectResult(card.Workspace());
+            return kExitOk;
+        },
+        [&](const Json::Value& effect) { PrintEffect(ctx, effect); });
 }
 }  // namespace
 
 int CmdEffect(const CliContext& ctx) {
     return ApplyCommand(
-        ctx, "usage: effect N (built-in effect 0..11)", 1, 11, 0,
+        ctx, "effect", "usage: effect N (built-in effect 0..11)", 1, 11, 0,
         [](CWorkSpace& ws, long n, long) { return ws.ApplyEffect(static_cast<int>(n)); },
         "the card did not accept the effect");
 }
 
 int CmdCustom(const CliContext& ctx) {
     return ApplyCommand(
-        ctx, "usage: custom N (user effect 0..11)", 1, 11, 0,
+        ctx, "custom", "usage: custom N (user effect 0..11)", 1, 11, 0,
         [](CWorkSpace& ws, long n, long) { return ws.ApplyCustomEffect(static_cast<int>(n)); },
         "that user effect is empty");
 }
 
 int CmdPreset(const CliContext& ctx) {
     return ApplyCommand(
-        ctx, "usage: preset GROUP INDEX (group 0..3)", 2, 3, 99,
+        ctx, "preset", "usage: preset GROUP INDEX (group 0..3)", 2, 3, 99,
         [](CWorkSpace& ws, long g, long i) {
             return ws.ApplyPreset(static_cast<int>(g), static_cast<int>(i));
         },
@@ -170,21 +173,29 @@ int CmdSaveEffect(const CliContext& ctx) {
     if (ctx.args.size() != 3 || (ctx.args[0] != "card" && ctx.args[0] != "user") ||
         !ParseInt(ctx.args[1], 0, ctx.args[0] == "card" ? 2 : 11, slot) || ctx.args[2].empty())
         return UsageError("usage: save-effect card|user SLOT NAME (card 0..2, user 0..11)");
-    CtlCard card;
-    if (!card.Open(ctx.devicePath) && !card.NoCardFound()) return Fail(card.Error());
-    const int kind = ctx.args[0] == "card" ? 0 : 1;
-    if (!card.Workspace().SaveEffectToSlot(kind, static_cast<int>(slot), ctx.args[2]))
-        return Fail("cannot write " + card.Workspace().SettingsPath());
-    if (ctx.json) {
-        Json::Value out;
-        out["saved"] = ctx.args[2];
-        out["kind"] = ctx.args[0];
-        out["slot"] = static_cast<int>(slot);
-        PrintJson(out);
-    } else {
-        printf("saved \"%s\" to %s slot %ld\n", ctx.args[2].c_str(), ctx.args[0].c_str(), slot);
-    }
-    return kExitOk;
+    PanelCall call;
+    call.request["op"] = "save-effect";
+    call.request["target"] = ctx.args[0];
+    call.request["slot"] = static_cast<int>(slot);
+    call.request["name"] = ctx.args[2];
+    return RunCardCommand(
+        ctx, call,
+        [&](Json::Value& result) {
+            CtlCard card;
+            if (!card.Open(ctx.devicePath) && !card.NoCardFound()) return Fail(card.Error());
+            const int kind = ctx.args[0] == "card" ? 0 : 1;
+            if (!card.Workspace().SaveEffectToSlot(kind, static_cast<int>(slot), ctx.args[2]))
+                return Fail("cannot write " + card.Workspace().SettingsPath());
+            result["saved"] = ctx.args[2];
+            result["kind"] = ctx.args[0];
+            result["slot"] = static_cast<int>(slot);
+            return kExitOk;
+        },
+        [&](const Json::Value& saved) {
+            if (ctx.json) return PrintJson(saved);
+            printf("saved \"%s\" to %s slot %d\n", saved["saved"].asString().c_str(),
+                   saved["kind"].asString().c_str(), saved["slot"].asInt());
+        });
 }
 
 int CmdSavePreset(const CliContext& ctx) {
@@ -192,17 +203,26 @@ int CmdSavePreset(const CliContext& ctx) {
     if (ctx.args.size() != 3 || !ParseInt(ctx.args[0], 1, 3, group) ||
         !ParseInt(ctx.args[1], 0, 3, slot))
         return UsageError("usage: save-preset GROUP SLOT NAME (group 1..3, slot 0..3)");
-    CtlCard card;
-    if (!card.Open(ctx.devicePath) && !card.NoCardFound()) return Fail(card.Error());
-    card.Workspace().SaveCustomPreset(ctx.args[2], static_cast<int>(group), static_cast<int>(slot));
-    if (ctx.json) {
-        Json::Value out;
-        out["saved"] = ctx.args[2];
-        out["group"] = static_cast<int>(group);
-        out["slot"] = static_cast<int>(slot);
-        PrintJson(out);
-    } else {
-        printf("saved preset \"%s\" to group %ld slot %ld\n", ctx.args[2].c_str(), group, slot);
-    }
-    return kExitOk;
+    PanelCall call;
+    call.request["op"] = "save-preset";
+    call.request["group"] = static_cast<int>(group);
+    call.request["slot"] = static_cast<int>(slot);
+    call.request["name"] = ctx.args[2];
+    return RunCardCommand(
+        ctx, call,
+        [&](Json::Value& result) {
+            CtlCard card;
+            if (!card.Open(ctx.devicePath) && !card.NoCardFound()) return Fail(card.Error());
+            card.Workspace().SaveCustomPreset(ctx.args[2], static_cast<int>(group),
+                                              static_cast<int>(slot));
+            result["saved"] = ctx.args[2];
+            result["group"] = static_cast<int>(group);
+            result["slot"] = static_cast<int>(slot);
+            return kExitOk;
+        },
+        [&](const Json::Value& saved) {
+            if (ctx.json) return PrintJson(saved);
+            printf("saved preset \"%s\" to group %d slot %d\n", saved["saved"].asString().c_str(),
+                   saved["group"].asInt(), saved["slot"].asInt());
+        });
 }

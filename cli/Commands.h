@@ -25,5 +25,6 @@ int CmdCloudSounds(const CliContext& ctx);
 int CmdSounds(const CliContext& ctx);
 int CmdAudio(const CliContext& ctx);
 int CmdPlay(const CliContext& ctx);
+int CmdPad(const CliContext& ctx);
 int CmdRecord(const CliContext& ctx);
 int CmdFirmware(const CliContext& ctx);

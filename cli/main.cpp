@@ -11,7 +11,7 @@
 namespace {
 
 const char* kUsage =
-    "usage: lw52ctl [--json] [--device PATH] [--verbose] COMMAND [ARGS]\n"
+    "usage: lw52ctl [--json] [--device PATH] [--direct] [--verbose] COMMAND [ARGS]\n"
     "\n"
     "card:\n"
     "  devices              list the cards found (path, vendor, product)\n"
@@ -34,6 +34,9 @@ const char* kUsage =
     "                       send it into sound slot 1..3; pad volume V (0..100, default 100)\n"
     "                       at master LEVEL (0.0..1.0, default: the default output's level)\n"
     "  watch [--no-levels]  print arrivals, removals, changes made on the card and levels\n"
+    "  While the panel runs it holds the card: the commands above but devices then ask it\n"
+    "  (its window follows at once), else they use the card directly. watch carries on\n"
+    "  directly when the panel quits.\n"
     "\n"
     "offline:\n"
     "  checksum [--packet N] HEX...\n"
@@ -75,6 +78,9 @@ const char* kUsage =
     "                       add a local clip to the local tab\n"
     "  sounds favourite ID  add pad ID to the favourites\n"
     "  audio devices        outputs and inputs with display names; * marks the ones used\n"
+    "  pad play ID | pad stop\n"
+    "                       play pad ID on the running panel's output, or stop it (needs the\n"
+    "                       panel)\n"
     "  play FILE|PAD_ID [--volume V]\n"
     "                       play a clip to its end (Ctrl+C stops); --verbose prints the\n"
     "                       position and level once a second\n"
@@ -86,8 +92,11 @@ const char* kUsage =
     "\n"
     "options:\n"
     "  --json               machine-readable output\n"
-    "  --device PATH        use this device instead of searching\n"
-    "  --verbose            print the device layer's diagnostics on stderr\n"
+    "  --device PATH        use this device instead of searching (implies --direct)\n"
+    "  --direct             use the card directly even while the panel runs (a card the\n"
+    "                       panel holds is reported busy)\n"
+    "  --verbose            print the device layer's diagnostics on stderr, and whether a card\n"
+    "                       command goes through the running panel or directly\n"
     "\n"
     "Virtual cards are looked for in $LW52_VHID_DIR (else $XDG_RUNTIME_DIR/lw52-vhid).\n"
     "State is kept in $XDG_DATA_HOME/QvLW52 (else ~/.local/share/QvLW52), as the panel keeps it.\n"
@@ -111,6 +120,8 @@ int main(int argc, char** argv) {
             ctx.json = true;
         } else if (arg == "--verbose" || arg == "-v") {
             ctx.verbose = true;
+        } else if (arg == "--direct") {
+            ctx.direct = true;
         } else if (arg == "--device") {
             if (i + 1 >= argc) return UsageError("--device needs a path");
             ctx.devicePath = argv[++i];
@@ -157,6 +168,7 @@ int main(int argc, char** argv) {
         {"sounds", CmdSounds},
         {"audio", CmdAudio},
         {"play", CmdPlay},
+        {"pad", CmdPad},
         {"record", CmdRecord},
         {"firmware", CmdFirmware},
     };

@@ -204,7 +204,7 @@ TEST_F(PanelControlTest, LwctlChangesTheCardThroughThePanelAndThePageFollows) {
     r = Ctl({"--json", "upload-effect", LW52_EFFECT_FILE});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(Parse(r.out)["uploaded"].asString(), LW52_EFFECT_FILE);
-    EXPECT_EQ(CardState()["effectFile"]["status"].asString(), "complete");
+    EXPECT_EQ(CardState()["effectFile"]["status"].asString(), "ok");
 
     // A clip goes into a sound slot through the panel's own upload window.
     r = Ctl({"upload-sound", "builtin:DJ_ZS", "--slot", "2", "--master", "1"}, 60000);
@@ -212,7 +212,7 @@ TEST_F(PanelControlTest, LwctlChangesTheCardThroughThePanelAndThePageFollows) {
     EXPECT_EQ(r.out.rfind("uploaded builtin:DJ_ZS to sound slot 2: ", 0), 0u) << r.out;
     EXPECT_TRUE(CardState()["sound"][1]["complete"].asBool());
 
-    // With the window closed to the tray the workspace still takes the card's changes.
+    // The window closed to the tray lets the card go; a request takes it back.
     app->DestroyWindows();
     r = Ctl({"effect", "5"});
     EXPECT_EQ(r.code, 0) << r.err;

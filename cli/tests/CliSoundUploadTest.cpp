@@ -64,9 +64,12 @@ double Rms(const std::vector<uint8_t>& pcm) {
 class CliSoundUploadTest : public ::testing::Test {
   protected:
     void SetUp() override { fs::create_directories(tmp); }
-    // TMPDIR is private, so the preparation's temporary files can be seen to go.
+    // TMPDIR is private, so the preparation's temporary files can be seen to go; so is the
+    // runtime folder, so a panel the developer runs is not asked.
     RunResult Ctl(const std::vector<std::string>& args) {
-        return RunProgram(LW52CTL_PATH, args, {"LW52_VHID_DIR=" + vhid, "TMPDIR=" + tmp});
+        return RunProgram(
+            LW52CTL_PATH, args,
+            {"LW52_VHID_DIR=" + vhid, "TMPDIR=" + tmp, "XDG_RUNTIME_DIR=" + dir.Path()});
     }
     void StartCard(ChildProcess& card, const std::string& packet) {
         ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH, {"--dir", vhid, "--packet", packet}));

@@ -11,7 +11,9 @@
 namespace {
 
 RunResult Ctl(const std::vector<std::string>& args, const std::string& vhidDir) {
-    return RunProgram(LW52CTL_PATH, args, {"LW52_VHID_DIR=" + vhidDir});
+    // A private runtime folder: a panel the developer runs is not asked.
+    return RunProgram(LW52CTL_PATH, args,
+                      {"LW52_VHID_DIR=" + vhidDir, "XDG_RUNTIME_DIR=" + vhidDir});
 }
 
 TEST(CliTest, ChecksumCommand) {

@@ -25,13 +25,16 @@ class CliWorkspaceTest : public ::testing::Test {
         ASSERT_TRUE(emulator.Start(LW52_EMULATOR_PATH, args));
         ASSERT_NE(emulator.WaitForLine("listening on", 10000), "");
     }
+    // A private runtime folder: a panel the developer runs is not asked.
+    std::vector<std::string> Env() const {
+        return {"LW52_VHID_DIR=" + vhid, "XDG_DATA_HOME=" + data, "XDG_RUNTIME_DIR=" + dir.Path()};
+    }
     RunResult Ctl(const std::vector<std::string>& args) {
-        return RunProgram(LW52CTL_PATH, args, {"LW52_VHID_DIR=" + vhid, "XDG_DATA_HOME=" + data});
+        return RunProgram(LW52CTL_PATH, args, Env());
     }
     // lw52ctl watch (JSON, no levels) attached to the card.
     bool StartWatch(ChildProcess& watch) {
-        return watch.Start(LW52CTL_PATH, {"--json", "watch", "--no-levels"},
-                           {"LW52_VHID_DIR=" + vhid, "XDG_DATA_HOME=" + data}) &&
+        return watch.Start(LW52CTL_PATH, {"--json", "watch", "--no-levels"}, Env()) &&
                watch.WaitForLine("\"connected\"", 10000) != "";
     }
     std::string CardCommand(const std::string& line) {
