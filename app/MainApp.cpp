@@ -242,7 +242,10 @@ void CMainApp::OnSwitchTimer() {
 }
 
 void CMainApp::ForgetMainWindow(CMainDlg* window) {
-    if (m_mainWindow == window) m_mainWindow = nullptr;
+    if (m_mainWindow == window) {
+        m_mainWindow = nullptr;
+        if (m_control) m_control->OnWindowClosed();
+    }
     // A closed window is deleted later, by the event loop; until then it is still ours.
     m_closingWindows.push_back(window);
 }

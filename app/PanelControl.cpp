@@ -1,9 +1,12 @@
 #include "PanelControl.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPointer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +58,9 @@ CPanelControl::CPanelControl(CMainApp& app) : m_app(app), m_service(*this) {
 
 CPanelControl::~CPanelControl() {
     for (int token : m_subscriptions) m_app.NotifyCenter().Unsubscribe(token);
+    // A card taken back while the window was closed is stored and let go as the window would.
+    CWorkSpace* ws = m_app.Workspace();
+    if (ws && !m_app.MainWindow() && ws->IsConnected()) ws->SaveLastStatus();
     m_bus.reset();
     m_socket.reset();
 }
@@ -127,18 +133,45 @@ CEventHandlerSound* CPanelControl::SoundPage() const {
                : nullptr;
 }
 
-void CPanelControl::AttachIfReleased() {
+void CPanelControl::AttachIfReleased(bool force) {
     CWorkSpace* ws = m_app.Workspace();
-    if (ws && !ws->IsConnected() && ws->IsDeviceAttached()) ws->ReadStateFromCard();
+    if (!ws || ws->IsConnected() || !ws->IsDeviceAttached()) return;
+    // A card that does not answer holds the UI thread for the connect's attempts: not again
+    // on every request.
+    if (!force && m_lastAttach.isValid() && m_lastAttach.elapsed() < kAttachRetryMs) return;
+    m_lastAttach.start();
+    ws->ReadStateFromCard();
+    if (ws->IsConnected())
+        m_service.Broadcast("connected",
+                            control::ConnectedData(m_app.Session().Builder().CurrentPath()));
+}
+
+void CPanelControl::OnWindowClosed() {
+    // After the window's own clean-up, from the event loop (not at all when the program ends).
+    QTimer::singleShot(0, this, [this] {
+        CWorkSpace* ws = m_app.Workspace();
+        if (m_app.MainWindow() || !ws || ws->IsConnected() || !ws->IsDeviceAttached()) return;
+        m_service.Broadcast("disconnected", control::DisconnectedData(
+                                                "the panel's window closed and let the card go"));
+        if (m_socket && m_socket->HasWatchers()) AttachIfReleased(true);
+    });
+}
+
+bool CPanelControl::CardBusy() const {
+    const CQvAudioProtocol& protocol = m_app.Session().Protocol();
+    return protocol.IsSenderBusy() || protocol.soundTransferActive.load();
 }
 
 void CPanelControl::Execute(const control::Request& r, control::Reply reply) {
     CWorkSpace* ws = m_app.Workspace();
     if (!ws) return Fail(reply, "the panel is starting");
     using control::Op;
-    if (r.op != Op::kSaveEffect && r.op != Op::kSavePreset && r.op != Op::kPlayPad &&
-        r.op != Op::kStopPad)
-        AttachIfReleased();
+    const bool forCard = r.op != Op::kSaveEffect && r.op != Op::kSavePreset &&
+                         r.op != Op::kPlayPad && r.op != Op::kStopPad && r.op != Op::kState;
+    // While a file goes to the card the window takes no clicks; nor does the card take
+    // anything else from here (the sender's frames must not interleave with ours).
+    if (forCard && CardBusy()) return Fail(reply, kBusyText);
+    if (forCard || r.op == Op::kState) AttachIfReleased();
     const bool connected = ws->IsConnected();
     switch (r.op) {
         case Op::kInfo: {
@@ -269,7 +302,8 @@ void CPanelControl::UploadEffect(const control::Request& r, control::Reply reply
         started = page->UploadEffectFromControl(r.slot, path, &reason);
     } else {
         started = ws->UploadEffectFile(r.file, r.slot, &reason);
-        if (started) ws->SetFileEffect(QFileInfo(path).completeBaseName().toStdString(), r.file);
+        if (started && r.slot == 0)
+            ws->SetFileEffect(QFileInfo(path).completeBaseName().toStdString(), r.file);
     }
     if (!started) return Fail(reply, "effect file refused: " + reason);
     m_effectUpload = std::move(reply);
@@ -329,8 +363,7 @@ void CPanelControl::UploadSound(const control::Request& r, control::Reply reply)
     CWorkSpace* ws = m_app.Workspace();
     if (!SoundPage()) return Fail(reply, kNoWindowText);
     if (!ws->IsConnected()) return Fail(reply, kNoCardText);
-    if (m_soundUpload || m_app.Session().Protocol().soundTransferActive.load())
-        return Fail(reply, "a clip is already being sent to the card");
+    if (m_soundUpload) return Fail(reply, "a clip is already being sent to the card");
     CSendWindow::Request request;
     const bool builtin = r.file.rfind(kBuiltinPrefix, 0) == 0;
     request.source = builtin ? r.file.substr(strlen(kBuiltinPrefix)) : r.file;
@@ -338,55 +371,84 @@ void CPanelControl::UploadSound(const control::Request& r, control::Reply reply)
     request.slot = r.slot;
     request.padVolume = r.volume;
     request.master = r.master;
+    request.quiet = true;  // the client is told; no box waits for a click
+    if (!builtin && access(r.file.c_str(), R_OK) != 0)
+        return Fail(reply, "特效解码失败 (cannot read " + r.file + ": " + strerror(errno) + ")");
+    // Why a decode failed, as lw52ctl says it on its own.
+    const std::string decodeDetail = builtin ? "no built-in clip named " + request.source
+                                             : "nothing could be decoded from " + r.file;
     m_soundUpload = true;
-    // The upload window runs modally: from the event loop, not inside the caller's read.
-    QTimer::singleShot(0, this, [this, request, reply, file = r.file] {
+    // The upload window runs modally: from the event loop, not inside the caller's request.
+    QTimer::singleShot(0, this, [this, request, reply, decodeDetail, file = r.file] {
         struct Outcome {
             bool told = false;
             uint64_t acknowledged = 0;
             uint64_t total = 0;
+            QElapsedTimer lastProgress;
         };
         auto outcome = std::make_shared<Outcome>();
+        outcome->lastProgress.start();
         const int packet = m_app.Session().Protocol().GetPacketSize();
         const int payload = upload::PayloadSize(packet);
-        CEventHandlerSound* page = SoundPage();
-        const bool ran = page && page->UploadClip(request, [outcome, packet, payload, reply,
-                                                            request, file](CSendWindow& window) {
-            window.onProgress = [outcome, reply, packet, payload](uint64_t acked, uint64_t total) {
-                outcome->acknowledged = acked;
-                outcome->total = total;
-                if (!reply.progress) return;
-                Json::Value data(Json::objectValue);
-                data["bytes"] = static_cast<Json::UInt64>(acked);
-                data["totalBytes"] = static_cast<Json::UInt64>(total);
-                data["frames"] = static_cast<Json::UInt64>((acked + payload - 1) / payload);
-                data["totalFrames"] = upload::DataFrameCount(static_cast<int>(total), packet);
-                reply.progress(data);
-            };
-            window.onFinished = [outcome, reply, packet, request, file](const QString& failure) {
-                outcome->told = true;
-                if (!failure.isEmpty()) {
-                    std::string text = failure.toStdString();
-                    if (outcome->total > 0)
-                        text += " (" + std::to_string(outcome->acknowledged) + " of " +
-                                std::to_string(outcome->total) +
-                                " bytes acknowledged before the card stopped answering)";
-                    return Fail(reply, text);
-                }
-                const int bytes = static_cast<int>(outcome->total);
-                Json::Value out(Json::objectValue);
-                out["path"] = file;
-                out["slot"] = request.slot;
-                out["bytes"] = bytes;
-                out["frames"] = upload::DataFrameCount(bytes, packet);
-                out["packetSize"] = packet;
-                out["seconds"] = bytes / kCardBytesPerSecond;
-                Succeed(reply, out);
-            };
+        auto progress = [outcome, reply, packet, payload] {
+            outcome->lastProgress.restart();
+            if (!reply.progress) return;
+            Json::Value data(Json::objectValue);
+            data["bytes"] = static_cast<Json::UInt64>(outcome->acknowledged);
+            data["totalBytes"] = static_cast<Json::UInt64>(outcome->total);
+            data["frames"] = static_cast<Json::UInt64>((outcome->acknowledged + payload - 1) /
+                                                       static_cast<uint64_t>(payload));
+            data["totalFrames"] = upload::DataFrameCount(static_cast<int>(outcome->total), packet);
+            reply.progress(data);
+        };
+        // Decoding and the card's acceptance of the header say nothing for a while: the
+        // client hears that the upload is alive.
+        QTimer keepAlive;
+        keepAlive.setInterval(1000);
+        QObject::connect(&keepAlive, &QTimer::timeout, [outcome, progress] {
+            if (!outcome->told && outcome->lastProgress.elapsed() >= 1000) progress();
         });
+        keepAlive.start();
+        CEventHandlerSound* page = SoundPage();
+        const bool ran =
+            page && page->UploadClip(request, [outcome, progress, packet, reply, request, file,
+                                               decodeDetail](CSendWindow& window) {
+                window.onProgress = [outcome, progress](uint64_t acked, uint64_t total) {
+                    outcome->acknowledged = acked;
+                    outcome->total = total;
+                    // At most ten a second, and the last one whatever the time.
+                    if (acked == 0 || acked >= total || outcome->lastProgress.elapsed() >= 100)
+                        progress();
+                };
+                window.onFinished = [outcome, reply, packet, request, file,
+                                     decodeDetail](const QString& failure) {
+                    outcome->told = true;
+                    if (!failure.isEmpty()) {
+                        std::string text = failure.toStdString();
+                        if (outcome->total > 0)
+                            text += " (" + std::to_string(outcome->acknowledged) + " of " +
+                                    std::to_string(outcome->total) +
+                                    " bytes acknowledged before the card stopped answering)";
+                        else if (text == "特效解码失败")
+                            text += " (" + decodeDetail + ")";
+                        return Fail(reply, text);
+                    }
+                    const int bytes = static_cast<int>(outcome->total);
+                    Json::Value out(Json::objectValue);
+                    out["path"] = file;
+                    out["slot"] = request.slot;
+                    out["bytes"] = bytes;
+                    out["frames"] = upload::DataFrameCount(bytes, packet);
+                    out["packetSize"] = packet;
+                    out["seconds"] = bytes / kCardBytesPerSecond;
+                    Succeed(reply, out);
+                };
+            });
         m_soundUpload = false;
-        if (!ran)
-            Fail(reply, "a clip is already being sent to the card");
+        if (!page)
+            Fail(reply, kNoWindowText);
+        else if (!ran)
+            Fail(reply, kBusyText);
         else if (!outcome->told)
             Fail(reply, "载入特效失败 (the upload window closed without a result)");
     });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -31,6 +32,10 @@ class CPanelControl : public QObject, public control::IControlTarget {
     static constexpr int kTransferSilenceMs = 6000;
     // How long a change may wait in the send throttle before it counts as refused.
     static constexpr int kSetWaitMs = 3000;
+    // A card that does not take the connect request is asked again no sooner than this.
+    static constexpr int kAttachRetryMs = 5000;
+    static constexpr const char* kBusyText =
+        "the card is receiving a file; try again when the transfer is done";
 
     explicit CPanelControl(CMainApp& app);
     ~CPanelControl() override;
@@ -38,6 +43,9 @@ class CPanelControl : public QObject, public control::IControlTarget {
     // Opens the front doors: the socket at socketPath and, when a session bus is there, the
     // bus name. Says on stdout what it opened.
     void Start(const QString& socketPath);
+    // The main window has closed and let the card go: watchers are told, and a socket
+    // watcher gets the card back.
+    void OnWindowClosed();
     // Messages the card's protocol posts (1125 transfer progress and result), on the UI thread.
     void OnProtocolMessage(uint32_t message, uint64_t wParam, int64_t lParam);
 
@@ -52,7 +60,8 @@ class CPanelControl : public QObject, public control::IControlTarget {
     void Subscribe();
     // The main window let the card go when it closed to the tray; a request for the card
     // takes it back (as the window's next start would find it).
-    void AttachIfReleased();
+    void AttachIfReleased(bool force = false);
+    bool CardBusy() const;
     CEventHandlerEffect* EffectPage() const;
     CEventHandlerSound* SoundPage() const;
     void Set(const control::Request& request, control::Reply reply);
@@ -73,4 +82,5 @@ class CPanelControl : public QObject, public control::IControlTarget {
     Json::Value m_effectUploadResult;
     QTimer m_transferWatchdog;
     bool m_soundUpload = false;  // a clip upload runs for a client
+    QElapsedTimer m_lastAttach;  // the last attempt to take a released card back
 };

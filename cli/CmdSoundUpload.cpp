@@ -252,7 +252,8 @@ int CmdUploadSound(const CliContext& ctx) {
     call.request["volume"] = static_cast<int>(args.volume);
     if (args.masterGiven) call.request["master"] = args.master;  // else the panel's system level
     call.onEvent = [&](const std::string& name, const Json::Value& data) {
-        if (name == "progress")
+        // Progress with no total yet only says the panel is still decoding or waiting.
+        if (name == "progress" && data["totalBytes"].asInt() > 0)
             bar.Update(data["frames"].asInt(), data["totalFrames"].asInt(),
                        data["bytes"].asUInt64(), data["totalBytes"].asInt());
     };

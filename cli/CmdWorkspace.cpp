@@ -18,6 +18,11 @@ bool ParseInt(const std::string& text, long min, long max, long& out) {
     return !text.empty() && *end == '\0' && out >= min && out <= max;
 }
 
+// A name to store: 1..1024 bytes, as the panel takes it (the records keep its start).
+bool NameFits(const std::string& name) {
+    return !name.empty() && name.size() <= 1024;
+}
+
 // Opens the card; a command that needs it fails when there is none.
 int OpenOrFail(CtlCard& card, const CliContext& ctx) {
     return card.Open(ctx.devicePath) ? kExitOk : Fail(card.Error());
@@ -171,7 +176,7 @@ int CmdPreset(const CliContext& ctx) {
 int CmdSaveEffect(const CliContext& ctx) {
     long slot;
     if (ctx.args.size() != 3 || (ctx.args[0] != "card" && ctx.args[0] != "user") ||
-        !ParseInt(ctx.args[1], 0, ctx.args[0] == "card" ? 2 : 11, slot) || ctx.args[2].empty())
+        !ParseInt(ctx.args[1], 0, ctx.args[0] == "card" ? 2 : 11, slot) || !NameFits(ctx.args[2]))
         return UsageError("usage: save-effect card|user SLOT NAME (card 0..2, user 0..11)");
     PanelCall call;
     call.request["op"] = "save-effect";
@@ -201,7 +206,7 @@ int CmdSaveEffect(const CliContext& ctx) {
 int CmdSavePreset(const CliContext& ctx) {
     long group, slot;
     if (ctx.args.size() != 3 || !ParseInt(ctx.args[0], 1, 3, group) ||
-        !ParseInt(ctx.args[1], 0, 3, slot))
+        !ParseInt(ctx.args[1], 0, 3, slot) || !NameFits(ctx.args[2]))
         return UsageError("usage: save-preset GROUP SLOT NAME (group 1..3, slot 0..3)");
     PanelCall call;
     call.request["op"] = "save-preset";

@@ -59,17 +59,36 @@ QString CControlBus::Run(Json::Value request) {
         sendErrorReply(kFailed, QString::fromStdString(error));
         return {};
     }
+    Execute(parsed, false);
+    return {};
+}
+
+void CControlBus::Execute(const control::Request& request, bool answerLine) {
+    // The answer goes out when the operation ends, which may be after this call returns.
     setDelayedReply(true);
     const QDBusMessage call = message();
-    QDBusConnection bus = connection();
+    const QDBusConnection bus = connection();
     control::Reply reply;
-    reply.progress = [this](const Json::Value& data) { emit Event("progress", Text(data)); };
-    reply.done = [call, bus](bool ok, const Json::Value& result, const std::string& why) {
-        QDBusConnection(bus).send(ok ? call.createReply(Text(result))
-                                     : call.createErrorReply(kFailed, QString::fromStdString(why)));
+    // Progress is a signal to everyone: the caller's bus name and method say whose it is.
+    reply.progress = [this, caller = call.service().toStdString(),
+                      method = call.member().toStdString()](const Json::Value& data) {
+        Json::Value named = data;
+        named["caller"] = caller;
+        named["method"] = method;
+        emit Event("progress", Text(named));
     };
-    m_service.Target().Execute(parsed, std::move(reply));
-    return {};
+    reply.done = [call, bus, answerLine, id = request.id](bool ok, const Json::Value& result,
+                                                          const std::string& why) {
+        QDBusMessage answer;
+        if (answerLine)
+            answer = call.createReply(QString::fromStdString(ok ? control::AnswerLine(id, result)
+                                                                : control::RefusalLine(id, why)));
+        else
+            answer = ok ? call.createReply(Text(result))
+                        : call.createErrorReply(kFailed, QString::fromStdString(why));
+        QDBusConnection(bus).send(answer);
+    };
+    m_service.Target().Execute(request, std::move(reply));
 }
 
 namespace {
@@ -165,18 +184,7 @@ QString CControlBus::Call(const QString& line) {
     if (parsed.op == control::Op::kSubscribe)
         return QString::fromStdString(control::RefusalLine(
             parsed.id, "subscribe is for the socket; on the bus the events are signals"));
-    setDelayedReply(true);
-    const QDBusMessage call = message();
-    QDBusConnection bus = connection();
-    const Json::Value id = parsed.id;
-    control::Reply reply;
-    reply.progress = [this](const Json::Value& data) { emit Event("progress", Text(data)); };
-    reply.done = [call, bus, id](bool ok, const Json::Value& result, const std::string& why) {
-        const std::string answer =
-            ok ? control::AnswerLine(id, result) : control::RefusalLine(id, why);
-        QDBusConnection(bus).send(call.createReply(QString::fromStdString(answer)));
-    };
-    m_service.Target().Execute(parsed, std::move(reply));
+    Execute(parsed, true);
     return {};
 }
 

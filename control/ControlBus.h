@@ -56,6 +56,9 @@ class CControlBus : public QObject, protected QDBusContext, public control::IEve
   private:
     // Runs a request built from the method's arguments; the reply is sent when it is done.
     QString Run(Json::Value request);
+    // Runs a checked request; answerLine: the reply is the socket's answer line (Call), else
+    // the result or a D-Bus error.
+    void Execute(const control::Request& request, bool answerLine);
 
     control::CControlService& m_service;
     bool m_registered = false;

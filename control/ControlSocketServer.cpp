@@ -22,6 +22,7 @@ struct CControlSocketServer::Client {
     QPointer<QLocalSocket> socket;
     control::CLineSplitter splitter;
     std::deque<std::string> lines;
+    size_t queuedBytes = 0;
     bool busy = false;       // a request of this client is running
     bool scheduled = false;  // a ProcessQueue is posted
     bool subscribed = false;
@@ -87,15 +88,29 @@ void CControlSocketServer::ReadMore(const std::shared_ptr<Client>& client) {
     QLocalSocket* socket = client->socket;
     if (client->gone || !socket) return;
     char chunk[16384];
-    while (client->lines.size() < kMaxQueuedLines && socket->bytesAvailable() > 0) {
+    while (client->lines.size() < kMaxQueuedLines && client->queuedBytes < kMaxQueuedBytes &&
+           socket->bytesAvailable() > 0) {
         const qint64 n = socket->read(chunk, sizeof chunk);
         if (n <= 0) break;
         client->splitter.Feed(
             std::string_view(chunk, static_cast<size_t>(n)),
-            [&](std::string_view line) { client->lines.emplace_back(line); },
+            [&](std::string_view line) {
+                // Blank lines between requests are no requests.
+                if (line.find_first_not_of(" \t") == std::string_view::npos) return;
+                client->queuedBytes += line.size();
+                client->lines.emplace_back(line);
+            },
             [&] { client->lines.push_back(kOverlong); });
     }
-    ProcessQueue(client);
+    ScheduleQueue(client);
+}
+
+void CControlSocketServer::ScheduleQueue(const std::shared_ptr<Client>& client) {
+    if (client->scheduled || client->gone) return;
+    client->scheduled = true;
+    QTimer::singleShot(0, this, [this, weak = std::weak_ptr<Client>(client)] {
+        if (auto c = weak.lock()) ProcessQueue(c);
+    });
 }
 
 void CControlSocketServer::ProcessQueue(const std::shared_ptr<Client>& client) {
@@ -103,22 +118,18 @@ void CControlSocketServer::ProcessQueue(const std::shared_ptr<Client>& client) {
     for (int handled = 0; !client->gone && !client->busy && !client->lines.empty(); ++handled) {
         if (handled == kLinesPerTurn) {
             // Many requests at once: the rest after the event loop had its turn.
-            client->scheduled = true;
-            std::weak_ptr<Client> weak = client;
-            QTimer::singleShot(0, this, [this, weak] {
-                if (auto c = weak.lock()) ProcessQueue(c);
-            });
+            ScheduleQueue(client);
             return;
         }
         const std::string line = std::move(client->lines.front());
         client->lines.pop_front();
+        client->queuedBytes -= std::min(client->queuedBytes, line.size());
         Handle(client, line);
     }
+    // Room in the queue again: what the client sent meanwhile waits in its socket.
     if (!client->gone && !client->busy && client->lines.empty() && client->socket &&
         client->socket->bytesAvailable() > 0)
-        QTimer::singleShot(0, this, [this, weak = std::weak_ptr<Client>(client)] {
-            if (auto c = weak.lock()) ReadMore(c);
-        });
+        ReadMore(client);
 }
 
 void CControlSocketServer::Handle(const std::shared_ptr<Client>& client, const std::string& line) {
@@ -155,17 +166,8 @@ void CControlSocketServer::Handle(const std::shared_ptr<Client>& client, const s
         auto c = weak.lock();
         if (!c || c->gone) return;
         c->busy = false;
-        if (!Send(c, ok ? control::AnswerLine(id, result) : control::RefusalLine(id, why))) return;
-        // Answered later than its request: the queue carries on from the event loop.
-        if (!c->scheduled) {
-            c->scheduled = true;
-            QTimer::singleShot(0, this, [this, weak] {
-                if (auto again = weak.lock()) {
-                    ProcessQueue(again);
-                    if (!again->gone && again->lines.empty()) ReadMore(again);
-                }
-            });
-        }
+        if (Send(c, ok ? control::AnswerLine(id, result) : control::RefusalLine(id, why)))
+            ScheduleQueue(c);  // the next request, from the event loop
     };
     m_service.Target().Execute(request, std::move(reply));
 }
@@ -175,12 +177,20 @@ bool CControlSocketServer::Send(const std::shared_ptr<Client>& client, const std
     if (client->gone || !socket) return false;
     socket->write(line.data(), static_cast<qint64>(line.size()));
     socket->write("\n", 1);
+    // Out now as far as the client takes it: a client that half-closes its end after its
+    // request is dropped when that end closes, and must have its answer by then.
+    socket->flush();
     if (socket->bytesToWrite() > kMaxUnsentBytes) {
         // It does not read what it is sent: waiting for it would hold the panel.
         Remove(client);
         return false;
     }
     return true;
+}
+
+bool CControlSocketServer::HasWatchers() const {
+    return std::any_of(m_clients.begin(), m_clients.end(),
+                       [](const auto& client) { return client->subscribed; });
 }
 
 void CControlSocketServer::OnControlEvent(const std::string& name, const Json::Value& data) {

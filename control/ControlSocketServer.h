@@ -20,8 +20,9 @@ class CControlSocketServer : public QObject, public control::IEventListener {
     static constexpr size_t kMaxClients = 64;
     // Unsent answers and events a client may leave waiting before it is dropped.
     static constexpr qint64 kMaxUnsentBytes = 1 << 20;
-    // Requests queued per client before its socket is read no further.
+    // Requests queued per client (and their bytes) before its socket is read no further.
     static constexpr size_t kMaxQueuedLines = 64;
+    static constexpr size_t kMaxQueuedBytes = 256 * 1024;
 
     explicit CControlSocketServer(control::CControlService& service, QObject* parent = nullptr);
     ~CControlSocketServer() override;
@@ -30,6 +31,7 @@ class CControlSocketServer : public QObject, public control::IEventListener {
     // lock). False with error set when it cannot.
     bool Listen(const QString& path, QString* error = nullptr);
     size_t ClientCount() const { return m_clients.size(); }
+    bool HasWatchers() const;
     QString Path() const { return m_path; }
 
     void OnControlEvent(const std::string& name, const Json::Value& data) override;
@@ -40,6 +42,9 @@ class CControlSocketServer : public QObject, public control::IEventListener {
     void OnNewConnection();
     void ReadMore(const std::shared_ptr<Client>& client);
     void ProcessQueue(const std::shared_ptr<Client>& client);
+    // Requests run from the event loop, never inside the socket's own signal: an operation
+    // that opens a nested loop must not find the socket's emission on its stack.
+    void ScheduleQueue(const std::shared_ptr<Client>& client);
     void Handle(const std::shared_ptr<Client>& client, const std::string& line);
     // False when the client was dropped for not reading.
     bool Send(const std::shared_ptr<Client>& client, const std::string& line);

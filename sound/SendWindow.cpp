@@ -129,7 +129,8 @@ void CSendWindow::Finish(const QString& text, const QString& caption) {
     m_closing = true;
     if (onFinished) onFinished(text);
     QDialog::done(text.isEmpty() ? Accepted : Rejected);
-    if (!text.isEmpty()) msgbox::Show(parentWidget(), text, caption, msgbox::kOk);
+    if (!text.isEmpty() && !m_request.quiet)
+        msgbox::Show(parentWidget(), text, caption, msgbox::kOk);
 }
 
 void CSendWindow::done(int result) {

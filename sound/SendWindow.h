@@ -32,6 +32,7 @@ class CSendWindow : public QDialog {
         int padVolume = 100;
         int resourceFlag = 0;  // 1: source is a resource name
         double master = -1;    // master level 0..1; -1: the default output's
+        bool quiet = false;    // no message box on failure: onFinished tells whoever asked
     };
     enum class Stage { kDecoding, kWaiting, kSending, kClosed };
 

@@ -206,17 +206,53 @@ TEST_F(PanelControlTest, LwctlChangesTheCardThroughThePanelAndThePageFollows) {
     EXPECT_EQ(Parse(r.out)["uploaded"].asString(), LW52_EFFECT_FILE);
     EXPECT_EQ(CardState()["effectFile"]["status"].asString(), "ok");
 
+    // A clip that cannot be decoded is refused with lw52ctl's own words, and leaves nothing
+    // waiting for a click: the next upload runs.
+    r = Ctl({"upload-sound", "builtin:NO_SUCH_CLIP", "--slot", "2", "--master", "1"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "lw52ctl: 特效解码失败 (no built-in clip named NO_SUCH_CLIP)\n");
     // A clip goes into a sound slot through the panel's own upload window.
     r = Ctl({"upload-sound", "builtin:DJ_ZS", "--slot", "2", "--master", "1"}, 60000);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.rfind("uploaded builtin:DJ_ZS to sound slot 2: ", 0), 0u) << r.out;
     EXPECT_TRUE(CardState()["sound"][1]["complete"].asBool());
 
-    // The window closed to the tray lets the card go; a request takes it back.
+    // The window closed to the tray lets the card go; a watcher is told and gets it back,
+    // and so does a request.
+    auto watcher = Client();
+    watcher->write("{\"op\":\"subscribe\",\"levels\":false}\n");
+    EXPECT_EQ(Parse(NextLine(*watcher))["result"]["connected"].asBool(), true);
     app->DestroyWindows();
+    EXPECT_EQ(Parse(NextLine(*watcher))["event"].asString(), "disconnected");
+    EXPECT_EQ(Parse(NextLine(*watcher))["event"].asString(), "connected");
     r = Ctl({"effect", "5"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(CardParamBecomes(4, 5));
+    // The panel that ends without its window lets the card go all the same.
+    app.reset();
+    EXPECT_FALSE(CardState()["hostConnected"].asBool());
+}
+
+TEST_F(PanelControlTest, OneTransferAtATimeAndPadsNeedTheWindow) {
+    // A slow card: the effect file's transfer lasts long enough to ask for more meanwhile.
+    card.WriteLine("fault delay 20");
+    auto uploader = Client();
+    uploader->write(QByteArray("{\"id\":1,\"op\":\"upload-effect\",\"file\":\"") +
+                    LW52_EFFECT_FILE + "\"}\n");
+    EXPECT_EQ(Parse(NextLine(*uploader))["event"].asString(), "progress");
+    auto other = Client();
+    other->write("{\"id\":2,\"op\":\"effect\",\"index\":3}\n");
+    EXPECT_EQ(Parse(NextLine(*other))["error"].asString(), CPanelControl::kBusyText);
+    std::string answer;
+    while ((answer = NextLine(*uploader, 30000)).find("\"ok\"") == std::string::npos &&
+           !answer.empty()) {
+    }
+    EXPECT_EQ(Parse(answer)["ok"].asBool(), true) << answer;
+    card.WriteLine("fault clear");
+    CtlResult r = Ctl({"effect", "3"});
+    EXPECT_EQ(r.code, 0) << r.err;
+
+    app->DestroyWindows();
     r = Ctl({"pad", "play", "14000"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("window is closed"), std::string::npos) << r.err;
@@ -305,6 +341,30 @@ TEST_F(PanelControlTest, BadClientsGetClearErrorsAndCannotHoldThePanel) {
     a->write(QByteArray(300 * 1024, 'x') + "\n{\"id\":1,\"op\":\"state\"}\n");
     EXPECT_EQ(Parse(NextLine(*a))["error"].asString(), "request too long (at most 65536 bytes)");
     EXPECT_EQ(Parse(NextLine(*a))["id"].asInt(), 1);
+
+    // A client that closes its sending end after its request still gets the answer.
+    {
+        const int once = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        snprintf(address.sun_path, sizeof address.sun_path, "%s", control::SocketPath().c_str());
+        ASSERT_EQ(::connect(once, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const std::string request = "{\"id\":5,\"op\":\"state\"}\n";
+        ASSERT_EQ(send(once, request.data(), request.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(request.size()));
+        shutdown(once, SHUT_WR);
+        std::string got;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                char buffer[4096];
+                const ssize_t n = recv(once, buffer, sizeof buffer, MSG_DONTWAIT);
+                if (n > 0) got.append(buffer, static_cast<size_t>(n));
+                return n == 0 || got.find('\n') != std::string::npos;
+            },
+            5000));
+        EXPECT_EQ(Parse(got.substr(0, got.find('\n')))["id"].asInt(), 5) << got.substr(0, 200);
+        close(once);
+    }
 
     // A subscriber that asks and asks and never reads is dropped rather than waited for.
     const int greedy = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);

@@ -28,8 +28,9 @@ constexpr struct {
     {Op::kSubscribe, "subscribe"},
 };
 
-// Longest stored name in bytes (the records hold 32 UTF-16 units).
-constexpr size_t kMaxNameBytes = 96;
+// Longest name taken; the records keep the first 32 UTF-16 units of it, as for lw52ctl.
+constexpr size_t kMaxNameBytes = 1024;
+constexpr const char* kBuiltinPrefix = "builtin:";
 
 std::string Line(const Json::Value& value) {
     Json::StreamWriterBuilder builder;
@@ -61,6 +62,16 @@ bool Text(const Json::Value& request, const char* member, size_t maxBytes, std::
     }
     out = v.asString();
     return true;
+}
+
+// A file the panel opens: an absolute path (the panel's working folder is its own), or for
+// clips a built-in clip's name when allowBuiltin.
+bool File(const Json::Value& request, bool allowBuiltin, std::string& out, std::string& error) {
+    if (!Text(request, "file", 4096, out, error)) return false;
+    if (out[0] == '/' || (allowBuiltin && out.rfind(kBuiltinPrefix, 0) == 0)) return true;
+    error = allowBuiltin ? "\"file\" must be an absolute path or builtin:NAME"
+                         : "\"file\" must be an absolute path";
+    return false;
 }
 
 bool ReadChanges(const Json::Value& request, Request& out, std::string& error) {
@@ -124,7 +135,7 @@ bool ReadArguments(const Json::Value& r, Request& out, std::string& error) {
                    Text(r, "name", kMaxNameBytes, out.name, error);
         case Op::kUploadEffect:
             out.slot = 0;
-            return Text(r, "file", 4096, out.file, error) &&
+            return File(r, false, out.file, error) &&
                    (!r.isMember("slot") || Int(r, "slot", 0, 3, out.slot, error));
         case Op::kPlayPad:
             return Int(r, "pad", 0, 0x7FFFFFFF, out.index, error);
@@ -137,8 +148,7 @@ bool ReadArguments(const Json::Value& r, Request& out, std::string& error) {
                 }
                 out.master = m.asDouble();
             }
-            return Text(r, "file", 4096, out.file, error) &&
-                   Int(r, "slot", 1, 3, out.slot, error) &&
+            return File(r, true, out.file, error) && Int(r, "slot", 1, 3, out.slot, error) &&
                    (!r.isMember("volume") || Int(r, "volume", 0, 100, out.volume, error));
     }
     return false;

@@ -34,16 +34,17 @@ TEST(ControlRequest, ReadsEveryOperationWithItsArguments) {
     EXPECT_EQ(r.name, "我的音效");
 
     ASSERT_TRUE(
-        control::ParseRequest(R"({"op":"upload-sound","file":"a.mp3","slot":3})", r, error));
+        control::ParseRequest(R"({"op":"upload-sound","file":"/a.mp3","slot":3})", r, error));
     EXPECT_EQ(r.volume, 100);
     EXPECT_EQ(r.master, -1) << "the system's level unless one is named";
     ASSERT_TRUE(control::ParseRequest(
-        R"({"op":"upload-sound","file":"a.mp3","slot":1,"volume":40,"master":0.5})", r, error));
+        R"({"op":"upload-sound","file":"builtin:DJ_ZS","slot":1,"volume":40,"master":0.5})", r,
+        error));
     EXPECT_EQ(r.volume, 40);
     EXPECT_EQ(r.master, 0.5);
     ASSERT_TRUE(control::ParseRequest(R"({"op":"subscribe","levels":false})", r, error));
     EXPECT_FALSE(r.levels);
-    ASSERT_TRUE(control::ParseRequest(R"({"op":"upload-effect","file":"x.dteff"})", r, error));
+    ASSERT_TRUE(control::ParseRequest(R"({"op":"upload-effect","file":"/x.dteff"})", r, error));
     EXPECT_EQ(r.slot, 0) << "live unless a slot is named";
 
     for (const char* op : {"info", "state", "stop-pad", "subscribe"}) {
@@ -73,10 +74,13 @@ TEST(ControlRequest, RefusesWhatIsNotARequestWithATextForTheClient) {
         {R"({"op":"save-effect","target":"disk","slot":0,"name":"n"})",
          "\"target\" must be \"card\" or \"user\""},
         {R"({"op":"save-preset","group":1,"slot":0,"name":""})",
-         "\"name\" must be a text of 1..96 bytes"},
-        {R"({"op":"upload-sound","file":"a.mp3","slot":0})",
+         "\"name\" must be a text of 1..1024 bytes"},
+        {R"({"op":"upload-effect","file":"x.dteff"})", "\"file\" must be an absolute path"},
+        {R"({"op":"upload-sound","file":"a.mp3","slot":1})",
+         "\"file\" must be an absolute path or builtin:NAME"},
+        {R"({"op":"upload-sound","file":"/a.mp3","slot":0})",
          "\"slot\" must be a whole number 1..3"},
-        {R"({"op":"upload-sound","file":"a.mp3","slot":1,"master":2})",
+        {R"({"op":"upload-sound","file":"/a.mp3","slot":1,"master":2})",
          "\"master\" must be a level 0.0..1.0"},
         {R"({"op":"subscribe","levels":"no"})", "\"levels\" must be true or false"},
         {std::string(100000, '[') + std::string(100000, ']'), "not JSON: nested too deeply"},
