@@ -37,6 +37,10 @@ bool ParsePanelArgs(const std::vector<std::string>& args, PanelArgs& out, std::s
             out.help = true;
             continue;
         }
+        if (arg == "--version") {
+            out.version = true;
+            continue;
+        }
         bool matched = false;
         std::string value;
         if (!TakeValue(args, i, "--screenshot", value, matched) || (matched && value.empty())) {

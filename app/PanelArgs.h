@@ -8,6 +8,7 @@
 struct PanelArgs {
     bool upgradeFirmware = false;  // "-bUpgradeFirmware" anywhere on the command line
     bool help = false;
+    bool version = false;        // --version
     std::string screenshotFile;  // --screenshot FILE: write the main window and exit
     int delayMs = 400;           // --delay-ms N: wait after the window is shown
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-// The program version shown in About and the system information block.
+// The program version shown in About and the system information block (the project's).
 namespace lw52 {
-constexpr const char* kVersionText = "V0.1.0";
+constexpr const char* kVersionText = "V" LW52_VERSION;
 }

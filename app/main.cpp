@@ -43,7 +43,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.help) {
-        printf("usage: lw52panel [--screenshot FILE [--delay-ms N]] [-bUpgradeFirmware]\n");
+        printf(
+            "usage: lw52panel [--screenshot FILE [--delay-ms N]] [-bUpgradeFirmware] "
+            "[--version]\n");
+        return 0;
+    }
+    if (options.version) {
+        printf("lw52panel %s\n", LW52_VERSION);
         return 0;
     }
 

@@ -95,6 +95,7 @@ const char* kUsage =
     "  --device PATH        use this device instead of searching (implies --direct)\n"
     "  --direct             use the card directly even while the panel runs (a card the\n"
     "                       panel holds is reported busy)\n"
+    "  --version            the program's version\n"
     "  --verbose            print the device layer's diagnostics on stderr, and whether a card\n"
     "                       command goes through the running panel or directly\n"
     "\n"
@@ -127,6 +128,9 @@ int main(int argc, char** argv) {
             ctx.devicePath = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
             fputs(kUsage, stdout);
+            return kExitOk;
+        } else if (arg == "--version" && command.empty()) {
+            printf("lw52ctl %s\n", LW52_VERSION);
             return kExitOk;
         } else if (!arg.empty() && arg[0] == '-' && command.empty()) {
             return UsageError("unknown option '" + arg + "'");
