@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 namespace app_paths {
 namespace {
@@ -29,11 +30,14 @@ std::string DataHome() {
 }
 }  // namespace
 
-std::string UserDir() {
+std::string UserDirPath() {
     const std::string base = DataHome();
-    if (base.empty()) return "";
-    const std::string dir = base + "/QvLW52";
-    return MakeDirs(dir) ? dir : "";
+    return base.empty() ? "" : base + "/QvLW52";
+}
+
+std::string UserDir() {
+    const std::string dir = UserDirPath();
+    return !dir.empty() && MakeDirs(dir) ? dir : "";
 }
 
 std::string TempFolder() {
@@ -51,6 +55,14 @@ std::string SettingsPath() {
 std::string HotkeyConfigPath() {
     const std::string dir = UserDir();
     return dir.empty() ? "QvH31Moodcfg.ini" : dir + "/QvH31Moodcfg.ini";
+}
+
+std::string ShippedDataDir(const std::string& exeDir) {
+    std::error_code ec;
+    if (std::filesystem::exists(exeDir + "/EffectList.xml", ec)) return exeDir;
+    const std::filesystem::path installed =
+        std::filesystem::path(exeDir).parent_path() / "share" / "lw52";
+    return std::filesystem::exists(installed / "EffectList.xml", ec) ? installed.string() : exeDir;
 }
 
 }  // namespace app_paths

@@ -29,7 +29,7 @@ std::string ExeDir() {
 // program. Changes always go to the user's file.
 LibraryPaths Paths() {
     LibraryPaths paths;
-    paths.exeDir = ExeDir();
+    paths.exeDir = app_paths::ShippedDataDir(ExeDir());
     paths.userDir = app_paths::UserDir();
     const std::string userFile = paths.userDir.empty() ? "" : paths.userDir + "/EffectList.xml";
     std::error_code ec;

@@ -13,6 +13,7 @@ packages=(
   qemu-system-x86
   pulseaudio pulseaudio-utils libpulse-dev libsndfile1-dev libmad0-dev libsoxr-dev
   libmp3lame-dev libmpg123-dev dbus-daemon libzip-dev zip
+  dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
 )
 
 missing=()

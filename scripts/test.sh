@@ -16,6 +16,9 @@ echo "== build and test"
 bash scripts/build.sh "$root/build"
 ctest --test-dir "$root/build" -j "$jobs" --timeout 300 --no-tests=error
 
+echo "== the Debian package: cpack, lintian, installed and removed again"
+bash scripts/build-deb.sh "$root/build"
+
 echo "== the real device path: hidraw and udev in a small virtual machine"
 # Skips (77) only when qemu is missing; setup installs it.
 vm_rc=0
