@@ -10,6 +10,7 @@
 #include "PageHost.h"
 #include "WindowTimers.h"
 
+class CDiagnosisBar;
 class CMainApp;
 
 // The main window: the layout "LAYOUT:XML_MAINWND" at 974 x 662 with its three pages.
@@ -46,6 +47,8 @@ class CMainDlg : public QWidget, public IPageHost {
     // Replaces a page (tests put a page of their own in the routing order).
     void SetPage(size_t index, std::unique_ptr<IPageHandler> page);
     QMenu* MainMenu() const { return m_mainMenu; }
+    // The bar that explains a card that is there but cannot be attached (null before InitDialog).
+    CDiagnosisBar* DiagnosisBar() const { return m_diagnosis; }
 
     // The pages' host: this window and the program's services.
     QWidget* Window() override { return this; }
@@ -76,6 +79,7 @@ class CMainDlg : public QWidget, public IPageHost {
     CMessagePoster m_poster;
     std::vector<std::unique_ptr<IPageHandler>> m_pages;
     QMenu* m_mainMenu = nullptr;
+    CDiagnosisBar* m_diagnosis = nullptr;
     bool m_destroyed = false;
     QPoint m_dragOffset;
     bool m_dragging = false;

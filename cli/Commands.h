@@ -28,3 +28,4 @@ int CmdPlay(const CliContext& ctx);
 int CmdPad(const CliContext& ctx);
 int CmdRecord(const CliContext& ctx);
 int CmdFirmware(const CliContext& ctx);
+int CmdDoctor(const CliContext& ctx);

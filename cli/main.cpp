@@ -90,6 +90,15 @@ const char* kUsage =
     "                       file); OUT defaults to tmp_record.mp3 in the state folder;\n"
     "                       --verbose prints the time recorded once a second\n"
     "\n"
+    "diagnosis:\n"
+    "  doctor [--devices]   why the card, the sound server, the cloud service or the state\n"
+    "                       folder do not work: one line per check (ok, note or problem) with\n"
+    "                       the commands that fix it. Looks at cards on the USB bus and their\n"
+    "                       hidraw nodes (whether you may open them, the udev rule), virtual\n"
+    "                       cards, udev, the running panel, the LW52 output and input, the\n"
+    "                       service and the folder. --devices: the card checks only. Exit\n"
+    "                       status 1 when it finds a problem\n"
+    "\n"
     "options:\n"
     "  --json               machine-readable output\n"
     "  --device PATH        use this device instead of searching (implies --direct)\n"
@@ -175,6 +184,7 @@ int main(int argc, char** argv) {
         {"pad", CmdPad},
         {"record", CmdRecord},
         {"firmware", CmdFirmware},
+        {"doctor", CmdDoctor},
     };
     const auto it = commands.find(command);
     const int rc =

@@ -3,7 +3,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
-core_dirs=(CppCommonLib workspace tools cli audio cloud/core sound/core sound/stream sound/clips sound/upload firmware/core control/core)
+core_dirs=(CppCommonLib workspace tools cli audio cloud/core sound/core sound/stream sound/clips sound/upload firmware/core control/core doctor)
 existing=()
 for d in "${core_dirs[@]}"; do [ -d "$d" ] && existing+=("$d"); done
 if grep -rn --include='*.h' --include='*.cpp' -E '#include <Q[A-Za-z]' "${existing[@]}"; then

@@ -13,8 +13,9 @@ usage: bash scripts/vm-hid-test.sh [OPTIONS] [BUILD_DIR]
 
 Runs lw52ctl against a kernel HID device (lw52-emulator --uhid) in a qemu guest: hidraw
 enumeration through udev, info, state, set, effect, 64- and 40-byte cards, watch through
-unplug/plug cycles, and a user without access to the node. BUILD_DIR (default build/) must
-hold bin/lw52-emulator and bin/lw52ctl.
+unplug/plug cycles, a user without access to the node, lw52ctl doctor's explanation of that
+and the udev rule (packaging/udev/60-lw52.rules) installed as it says. BUILD_DIR (default
+build/) must hold bin/lw52-emulator and bin/lw52ctl.
 
 The kernel (linux-image-amd64's image package), busybox-static, udev and the libraries
 udevd needs are fetched with apt-get download into the cache folder and extracted there,
@@ -312,6 +313,12 @@ EOF
 } >"$stage/etc/group"
 : >"$stage/etc/shadow"
 chmod 600 "$stage/etc/shadow"
+
+# The udev rule the packages install, for the guest to install as lw52ctl doctor says; and
+# what logind's rules (73-seat-late.rules, not in the udev package) do with its tag: the
+# uaccess builtin, which gives access only to the user of an active seat session.
+[ -f "$root/packaging/udev/60-lw52.rules" ] && cp "$root/packaging/udev/60-lw52.rules" "$stage/etc/lw52-vm/"
+echo 'TAG=="uaccess", ENV{MAJOR}!="", RUN{builtin}+="uaccess"' >"$stage/usr/lib/udev/rules.d/73-seat-late.rules"
 
 install -m 0755 "$root/scripts/vm/init" "$stage/init"
 

@@ -82,10 +82,14 @@ bool CHotplugWatcher::AddToEpoll(int fd, std::string& why) {
     return false;
 }
 
+bool CHotplugWatcher::UdevRunning(const std::string& runRoot) {
+    return access((runRoot + "/udev/control").c_str(), F_OK) == 0;
+}
+
 bool CHotplugWatcher::StartUdev(std::string& why) {
     // Without a running udev daemon the "udev" multicast group stays silent (libudev even
     // disables such a monitor), and hidraw nodes would not get their permissions anyway.
-    if (access("/run/udev/control", F_OK) != 0) {
+    if (!UdevRunning()) {
         why = "udev is not running: hidraw devices are not watched";
         return false;
     }

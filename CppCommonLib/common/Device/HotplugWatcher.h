@@ -38,6 +38,10 @@ class CHotplugWatcher {
     const std::string& Reason() const { return m_reason; }
     const std::string& VirtualDir() const { return m_virtualDir; }
 
+    // Whether the udev daemon runs: its control socket is there (runRoot: normally /run).
+    // Without it the "udev" multicast group stays silent and hidraw nodes get no permissions.
+    static bool UdevRunning(const std::string& runRoot = "/run");
+
     // Readable whenever something is pending; -1 before Start().
     int Fd() const { return m_epollFd; }
     // Reads everything pending without blocking and reports what it leaves behind: each
