@@ -10,8 +10,29 @@
 #include "QvAudioProtocol.h"
 #include "UiLoader.h"
 
+namespace {
+// The lines DeviceInfoText writes, in the UI's language.
+QString InfoText(const lw52::DeviceInfo* info) {
+    QString text = QObject::tr("产品名称：%1").arg(QString::fromUtf8(lw52::kProductName)) + "\n";
+    if (!info) return text;
+    static const char* const kTypes[] = {
+        QT_TRANSLATE_NOOP("QObject", "其他"), QT_TRANSLATE_NOOP("QObject", "声卡"),
+        QT_TRANSLATE_NOOP("QObject", "话筒"), QT_TRANSLATE_NOOP("QObject", "耳机"),
+        QT_TRANSLATE_NOOP("QObject", "音箱"), QT_TRANSLATE_NOOP("QObject", "效果器")};
+    const int type = info->deviceType <= 5 ? info->deviceType : 0;
+    text += QObject::tr("硬件版本：%1")
+                .arg(QString::fromStdString(lw52::FormatVersion(info->hardwareVersion))) +
+            "\n";
+    text += QObject::tr("固件版本：%1")
+                .arg(QString::fromStdString(lw52::FormatVersion(info->firmwareVersion))) +
+            "\n";
+    text += QObject::tr("设备类型：%1").arg(QObject::tr(kTypes[type])) + "\n";
+    return text;
+}
+}  // namespace
+
 CDlgDeviceInfo::CDlgDeviceInfo(const QString& text, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(tr("设备信息"));
+    setWindowTitle(QObject::tr("设备信息"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     QWidget* content = LoadLayout("LAYOUT:XML_DLGDEVICEINFO", this);
@@ -27,8 +48,7 @@ CDlgDeviceInfo::CDlgDeviceInfo(const QString& text, QWidget* parent) : QDialog(p
 
 QString CDlgDeviceInfo::QueryText(CQvAudioProtocol& protocol) {
     uint8_t reply[lw52::kFrameBufferSize];
-    if (!protocol.QueryDeviceInfo(reply))
-        return QString::fromStdString(lw52::DeviceInfoText(nullptr));
+    if (!protocol.QueryDeviceInfo(reply)) return InfoText(nullptr);
     const lw52::DeviceInfo info = lw52::ParseDeviceInfoReply(reply);
-    return QString::fromStdString(lw52::DeviceInfoText(&info));
+    return InfoText(&info);
 }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QLocale>
 #include <QScreen>
 #include <QTranslator>
 #include <cstdio>
@@ -13,10 +14,13 @@
 #include "AppPaths.h"
 #include "DeviceManager.h"
 #include "DlgUpgradeFirmware.h"
+#include "InputHotkeyDialog.h"
 #include "Log.h"
 #include "MainDlg.h"
 #include "MainHideWnd.h"
 #include "MessageBox.h"
+#include "PanelArgs.h"
+#include "PortalGlobalShortcuts.h"
 #include "SysInfo.h"
 #include "X11GlobalHotkeys.h"
 
@@ -56,7 +60,9 @@ CMainApp::CMainApp()
     InitProgramResources();
     // The tray keeps the program alive when the main window closes; the window decides.
     QApplication::setQuitOnLastWindowClosed(false);
-    m_exeDir = QCoreApplication::applicationDirPath();
+    // The shipped files: beside the program in a build, in <prefix>/share/lw52 when installed.
+    m_exeDir = QString::fromStdString(
+        app_paths::ShippedDataDir(QCoreApplication::applicationDirPath().toStdString()));
     m_userDir = QString::fromStdString(app_paths::UserDir());
     const QString userList = m_userDir + "/EffectList.xml";
     m_effectListPath =
@@ -68,6 +74,8 @@ CMainApp::~CMainApp() {
     DestroyWindows();
     m_hotkeys.SetHotkeyHost(nullptr);
     m_globalHotkeys.reset();
+    m_portalHotkeys.reset();
+    SInputHotKeyDlg::desktopStatus = nullptr;
     delete m_hideWindow;
     m_hideWindow = nullptr;
     m_control.reset();
@@ -83,16 +91,7 @@ bool CMainApp::Init() {
     m_settings.Load(app_paths::SettingsPath());
     m_hotkeys.Init(app_paths::HotkeyConfigPath());
     if (!InitUi()) return false;
-    // System-wide hotkeys; a press reaches the main window's pages as a hotkey message.
-    m_globalHotkeys = std::make_unique<X11GlobalHotkeys>();
-    if (!m_globalHotkeys->Available())
-        QV_LOG("no system-wide hotkeys: %s", m_globalHotkeys->LastError().c_str());
-    m_hotkeys.SetHotkeyHost(m_globalHotkeys.get());
-    QObject::connect(m_globalHotkeys.get(), &X11GlobalHotkeys::hotkeyPressed, this, [this](int id) {
-        if (m_mainWindow)
-            m_mainWindow->DispatchWindowMessage(
-                {WindowMessage::kHotkey, static_cast<uint32_t>(id)});
-    });
+    StartGlobalHotkeys();
     diag::SetLogSink(&g_logSink);
     LogSysInfo();
     StartHotplug();  // before the first connection, so no arrival falls in between
@@ -118,16 +117,67 @@ bool CMainApp::Init() {
     return true;
 }
 
+// The texts are written in Chinese; English comes from the translation compiled into the
+// resources. It is chosen before any window or layout exists: the layouts are translated as
+// they load. The translator is ours, so it goes with the application object.
+void CMainApp::InstallTranslation() {
+    std::vector<std::string> uiLanguages;
+    for (const QString& name : QLocale::system().uiLanguages())
+        uiLanguages.push_back(name.toStdString());
+    m_language = ChooseLanguage(m_languageOption, uiLanguages);
+    if (m_language != "en") return;
+    auto* translator = new QTranslator(this);
+    if (translator->load(QStringLiteral(":/i18n/lw52panel_en.qm")))
+        QCoreApplication::installTranslator(translator);
+    else
+        QV_LOG("no English translation in the resources");
+}
+
+// System-wide hotkeys: key grabs on X11; where there are none (Wayland), the desktop portal's
+// global shortcuts; a press reaches the main window's pages as a hotkey message. Without
+// either the hotkey dialog says so, and lw52ctl stays the way to reach every action.
+void CMainApp::StartGlobalHotkeys() {
+    auto dispatch = [this](int id) {
+        if (m_mainWindow)
+            m_mainWindow->DispatchWindowMessage(
+                {WindowMessage::kHotkey, static_cast<uint32_t>(id)});
+    };
+    m_globalHotkeys = std::make_unique<X11GlobalHotkeys>();
+    QObject::connect(m_globalHotkeys.get(), &X11GlobalHotkeys::hotkeyPressed, this, dispatch);
+    m_hotkeys.SetHotkeyHost(m_globalHotkeys.get());
+    SInputHotKeyDlg::desktopStatus = nullptr;
+    if (m_globalHotkeys->Available()) return;
+    QV_LOG("no X11 hotkeys: %s", m_globalHotkeys->LastError().c_str());
+    if (PortalGlobalShortcuts::SessionBusConfigured() &&
+        PortalGlobalShortcuts::Present(QDBusConnection::sessionBus())) {
+        m_portalHotkeys = std::make_unique<PortalGlobalShortcuts>(QDBusConnection::sessionBus());
+        if (m_portalHotkeys->Start()) {
+            QObject::connect(m_portalHotkeys.get(), &PortalGlobalShortcuts::hotkeyPressed, this,
+                             dispatch);
+            m_hotkeys.SetHotkeyHost(m_portalHotkeys.get());
+            PortalGlobalShortcuts* portal = m_portalHotkeys.get();
+            SInputHotKeyDlg::desktopStatus = [portal](int id) { return portal->StatusText(id); };
+            printf("lw52panel: global shortcuts through the desktop portal\n");
+            fflush(stdout);
+            return;
+        }
+        m_portalHotkeys.reset();
+    }
+    QV_LOG("no system-wide hotkeys: neither X11 nor the desktop portal's global shortcuts");
+    SInputHotKeyDlg::desktopStatus = [](int) {
+        return QObject::tr("此桌面不支持全局热键：可在系统设置里把按键绑定到 lw52ctl 命令");
+    };
+}
+
 bool CMainApp::InitUi() {
     QDir::setCurrent(m_exeDir);
+    InstallTranslation();
     if (!QFile::exists(":/layouts/mainwnd.ui")) {
         msgbox::Show(nullptr, QObject::tr("初始化界面资源失败"), "ERROR");
         return false;
     }
     QFile theme(":/theme/dark.qss");
     if (theme.open(QIODevice::ReadOnly)) qApp->setStyleSheet(QString::fromUtf8(theme.readAll()));
-    auto* translator = new QTranslator(qApp);
-    if (translator->load(":/i18n/lang_cn.qm")) QCoreApplication::installTranslator(translator);
     return true;
 }
 

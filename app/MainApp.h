@@ -21,6 +21,7 @@
 
 class CMainDlg;
 class X11GlobalHotkeys;
+class PortalGlobalShortcuts;
 class CMainHideWnd;
 class QApplication;
 
@@ -31,6 +32,11 @@ class CMainApp : public QObject {
     CMainApp();
     ~CMainApp() override;
 
+    // --lang: "en" or "zh" whatever the locale; empty leaves the choice to the locale. Before
+    // Init, which installs the translation.
+    void SetLanguageOption(const std::string& language) { m_languageOption = language; }
+    // "en" or "zh", once Init has chosen.
+    const std::string& Language() const { return m_language; }
     bool Init();
     int Run(const QStringList& arguments);
     // The first half of Run: the hidden window with the tray icon, and the main window
@@ -72,12 +78,16 @@ class CMainApp : public QObject {
 
   private:
     bool InitUi();
+    void StartGlobalHotkeys();
+    void InstallTranslation();
     void StartHotplug();
     void StartSessionWatcher();
     // The system is about to end the session (logout, shutdown, SIGTERM): the main window's
     // pages finish what they do, with their files complete.
     void OnSessionEnding();
 
+    std::string m_languageOption;
+    std::string m_language;
     QString m_exeDir;
     QString m_userDir;
     QString m_effectListPath;
@@ -85,6 +95,7 @@ class CMainApp : public QObject {
     CSettings m_settings;
     HotkeyConfig m_hotkeys;
     std::unique_ptr<X11GlobalHotkeys> m_globalHotkeys;
+    std::unique_ptr<PortalGlobalShortcuts> m_portalHotkeys;
     CDeviceSession m_session;
     std::unique_ptr<CWorkSpace> m_workspace;
     CHotplugWatcher m_watcher;

@@ -6,6 +6,7 @@
 
 #include "Controls.h"
 #include "DeviceManager.h"
+#include "DiagnosisBar.h"
 #include "DlgDeviceInfo.h"
 #include "EventHandlerEffect.h"
 #include "EventHandlerRecord.h"
@@ -32,7 +33,7 @@ CMainDlg::CMainDlg(CMainApp& app)
           DispatchWindowMessage({WindowMessage::kPrivate, m, w, l});
       }) {
     setObjectName("MainDlg");
-    setWindowTitle(tr("林雾LW52"));
+    setWindowTitle(QStringLiteral("林雾LW52"));  // the product name, in any language
     setFixedSize(kWidth, kHeight);
     setAttribute(Qt::WA_DeleteOnClose);
     QString error;
@@ -99,6 +100,10 @@ void CMainDlg::InitDialog() {
         m_timers->StartTimer(kTimerUntopmost, 500);
     for (auto& page : m_pages) page->Init(this);
     setAttribute(Qt::WA_InputMethodEnabled, false);
+    // A card that is there but could not be attached is explained above the pages.
+    m_diagnosis =
+        new CDiagnosisBar(this, NotifyCenter(), [this] { return m_app.Session().IsConnected(); });
+    m_diagnosis->Refresh();
 }
 
 void CMainDlg::SetPage(size_t index, std::unique_ptr<IPageHandler> page) {
@@ -188,7 +193,7 @@ void CMainDlg::OnMenuCommand(int index) {
 
 void CMainDlg::ShowDeviceInfo() {
     if (!m_app.Session().IsConnected()) {
-        msgbox::Show(this, tr("未连接设备！"), tr("提示"));
+        msgbox::Show(this, QObject::tr("未连接设备！"), QObject::tr("提示"));
         return;
     }
     CDlgDeviceInfo dialog(CDlgDeviceInfo::QueryText(m_app.Session().Protocol()), this);

@@ -1,5 +1,6 @@
 #include "PanelArgs.h"
 
+#include <cctype>
 #include <charconv>
 
 namespace {
@@ -63,7 +64,30 @@ bool ParsePanelArgs(const std::vector<std::string>& args, PanelArgs& out, std::s
                 return false;
             }
             out.delayMs = ms;
+            continue;
+        }
+        if (!TakeValue(args, i, "--lang", value, matched)) {
+            error = "--lang needs a language: en or zh";
+            return false;
+        }
+        if (matched) {
+            if (value != "en" && value != "zh") {
+                error = "--lang takes en or zh, not \"" + value + "\"";
+                return false;
+            }
+            out.language = value;
         }
     }
     return true;
+}
+
+std::string ChooseLanguage(const std::string& option, const std::vector<std::string>& uiLanguages) {
+    if (!option.empty()) return option;
+    for (const std::string& name : uiLanguages) {
+        // The language part: "en" of "en-US", "en_GB.UTF-8" or "en".
+        std::string language = name.substr(0, name.find_first_of("-_.@"));
+        for (char& c : language) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (language == "en" || language == "zh") return language;
+    }
+    return "zh";
 }

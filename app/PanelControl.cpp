@@ -21,6 +21,7 @@
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "ParamTable.h"
+#include "PortalGlobalShortcuts.h"
 #include "QvAudioProtocol.h"
 #include "SoundPads.h"
 #include "SoundSender.h"
@@ -37,13 +38,6 @@ void Fail(const control::Reply& reply, const std::string& error) {
 
 void Succeed(const control::Reply& reply, const Json::Value& result) {
     reply.done(true, result, std::string());
-}
-
-// libdbus would otherwise try to start a bus of its own (X11 autolaunch) where none runs.
-bool SessionBusAvailable() {
-    if (const char* address = getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address) return true;
-    const char* run = getenv("XDG_RUNTIME_DIR");
-    return run && *run && QFileInfo(QString::fromLocal8Bit(run) + "/bus").exists();
 }
 
 }  // namespace
@@ -74,7 +68,7 @@ void CPanelControl::Start(const QString& socketPath) {
         QV_LOG("no control socket at %s: %s", qPrintable(socketPath), qPrintable(error));
         m_socket.reset();
     }
-    if (!SessionBusAvailable()) {
+    if (!PortalGlobalShortcuts::SessionBusConfigured()) {
         QV_LOG("no session bus: the control interface is on the socket only");
     } else {
         m_bus = std::make_unique<CControlBus>(m_service);

@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         printf(
-            "usage: lw52panel [--screenshot FILE [--delay-ms N]] [-bUpgradeFirmware] "
-            "[--version]\n");
+            "usage: lw52panel [--screenshot FILE [--delay-ms N]] [--lang en|zh] "
+            "[-bUpgradeFirmware] [--version]\n");
         return 0;
     }
     if (options.version) {
@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
     int code = -1;
     {
         CMainApp app;
+        app.SetLanguageOption(options.language);
         instance.onShowRequest = [&app] {
             printf("lw52panel: show requested\n");
             fflush(stdout);

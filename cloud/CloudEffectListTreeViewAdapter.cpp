@@ -226,31 +226,30 @@ void CCloudEffectListTreeViewAdapter::OnDoubleClick(CTreeData* node, const QPoin
 void CCloudEffectListTreeViewAdapter::UseLeaf(const QString& name, const std::string& path) {
     m_host.SetTipAnchor(m_anchor.x(), m_anchor.y());
     if (m_host.ApplyEffectFile(name, QString::fromStdString(path)) == 0)
-        Tip(QStringLiteral("%1音效使用失败!").arg(name));
+        Tip(QObject::tr("%1音效使用失败!").arg(name));
 }
 
 void CCloudEffectListTreeViewAdapter::StoreLeaf(int slot, const QString& name,
                                                 const std::string& path) {
     m_host.SetTipAnchor(m_anchor.x(), m_anchor.y());
     if (m_host.StoreEffectFileInSlot(slot, name, QString::fromStdString(path)) == 0)
-        Tip(QStringLiteral("保存%1音效失败!").arg(name));
+        Tip(QObject::tr("保存%1音效失败!").arg(name));
 }
 
 std::unique_ptr<QMenu> CCloudEffectListTreeViewAdapter::BuildMenu(const CTreeData* node) const {
     auto menu = std::make_unique<QMenu>(m_window);
     if (node && node->IsLeaf()) {
-        QMenu* slotMenu = menu->addMenu(QStringLiteral("保存到设备"));
+        QMenu* slotMenu = menu->addMenu(QObject::tr("保存到设备"));
         slotMenu->menuAction()->setData(kCmdSaveToCard);
-        AddCommand(slotMenu, QStringLiteral("自定义Ⅰ"), kCmdSlot1);
-        AddCommand(slotMenu, QStringLiteral("自定义Ⅱ"), kCmdSlot1 + 1);
-        AddCommand(slotMenu, QStringLiteral("自定义Ⅲ"), kCmdSlot1 + 2);
+        AddCommand(slotMenu, QObject::tr("自定义Ⅰ"), kCmdSlot1);
+        AddCommand(slotMenu, QObject::tr("自定义Ⅱ"), kCmdSlot1 + 1);
+        AddCommand(slotMenu, QObject::tr("自定义Ⅲ"), kCmdSlot1 + 2);
         if (!IsDownloaded(node))
-            AddCommand(menu.get(), QStringLiteral("下载音效"), kCmdDownload,
-                       slotMenu->menuAction());
-        AddCommand(menu.get(), QStringLiteral("刷新音效"), kCmdRefresh, menu->actions().first());
+            AddCommand(menu.get(), QObject::tr("下载音效"), kCmdDownload, slotMenu->menuAction());
+        AddCommand(menu.get(), QObject::tr("刷新音效"), kCmdRefresh, menu->actions().first());
         return menu;
     }
-    AddCommand(menu.get(), QStringLiteral("刷新音效"), kCmdRefresh);
+    AddCommand(menu.get(), QObject::tr("刷新音效"), kCmdRefresh);
     return menu;
 }
 
@@ -319,7 +318,7 @@ void CCloudEffectListTreeViewAdapter::OnDownloadFinished(EventCommonThreadFinish
         }
         m_pendingSlot = -1;
     } else if (pending) {
-        Tip(QStringLiteral("%1音效下载失败").arg(name));
+        Tip(QObject::tr("%1音效下载失败").arg(name));
     }
     Redraw();
     worker->Stop(100);

@@ -51,6 +51,7 @@ void CEventHandlerEffect::EditEffectHotkey() {
     if (enabled) hotkeys.UnregisterHotkeys();
     SInputHotKeyDlg dialog(SInputHotKeyDlg::kLayoutName, static_cast<uint32_t>(current), QString(),
                            m_host->Window());
+    dialog.SetHotkeyId(id);
     if (onHotkeyDialogOpen)
         QTimer::singleShot(0, &dialog, [this, &dialog] { onHotkeyDialogOpen(dialog); });
     if (dialog.exec() == 1 && static_cast<int>(dialog.Hotkey()) != current) {

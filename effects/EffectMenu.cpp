@@ -56,7 +56,9 @@ void CEventHandlerEffect::OpenEffectMenu(int buttonId, const QPoint& globalPos) 
                 break;
             case kSaveToCard: {
                 QMenu* sub = menu.addMenu(QObject::tr("保存到设备"));
-                const char* names[] = {"自定义Ⅰ", "自定义Ⅱ", "自定义Ⅲ"};
+                const char* names[] = {QT_TRANSLATE_NOOP("QObject", "自定义Ⅰ"),
+                                       QT_TRANSLATE_NOOP("QObject", "自定义Ⅱ"),
+                                       QT_TRANSLATE_NOOP("QObject", "自定义Ⅲ")};
                 for (int s = 0; s < 3; ++s)
                     sub->addAction(QObject::tr(names[s]))->setData(kCardSlotItem + s);
                 break;

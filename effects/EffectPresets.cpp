@@ -5,6 +5,7 @@
 
 #include "Builtins.h"
 #include "Controls.h"
+#include "DisplayNames.h"
 #include "DlgSaveEffect.h"
 #include "DlgSavePreset.h"
 #include "EventHandlerEffect.h"
@@ -75,9 +76,9 @@ void CEventHandlerEffect::RefreshPresetButtons() {
             const auto& buttons = m_presetButtons[static_cast<size_t>(g)];
             if (entry >= list.size() || position >= buttons.size() || list[entry].count <= 0)
                 continue;
-            const QString name = QString::fromStdString(lw52::PresetName(list[entry]));
+            const QString name = DisplayName(QString::fromStdString(lw52::PresetName(list[entry])));
             buttons[position]->setToolTip(name);
-            buttons[position]->setText(name.size() > 5 ? name.left(4) + ".." : name);
+            buttons[position]->setText(FitName(name, 5));
         }
     }
 }

@@ -7,6 +7,7 @@
 
 #include "CloudEffectListTreeViewAdapter.h"
 #include "Controls.h"
+#include "DisplayNames.h"
 #include "EventHandlerEffect.h"
 #include "KxTreeViewAdapter.h"
 #include "NotifyCenter.h"
@@ -18,8 +19,22 @@ namespace {
 constexpr int kBuiltinButtons = 12;  // 0..11 built-in (9..11 the card's slots), 12..23 the user's
 constexpr int kFirstNamedButton = 9;
 
+// The record's name as stored; RecordLabel is how it is shown.
 QString RecordText(const lw52::EffectRecord& record) {
     return QString::fromStdString(lw52::RecordName(record));
+}
+QString RecordLabel(const lw52::EffectRecord& record) {
+    return DisplayName(RecordText(record));
+}
+
+// An effect button's text: the name and its hotkey, cut to what the button holds.
+QString ButtonText(QString text, int hotkey) {
+    if (hotkey != 0) text = QString("%1(%2)").arg(text, HotkeyTextOf(hotkey));
+    return FitName(text, 7);
+}
+
+int CharWidth(QChar c) {
+    return c.unicode() >= 0x2e80 ? 2 : 1;
 }
 }  // namespace
 
@@ -43,12 +58,12 @@ bool CEventHandlerEffect::SelectEffect(int id) {
     if (fileEffect) {
         const QString path = QString::fromStdString(lw52::RecordPath(*entry));
         if (!QFile::exists(path)) {
-            ShowTipAtButton(id, QObject::tr("%1音效文件不存在").arg(RecordText(*entry)), 2000);
+            ShowTipAtButton(id, QObject::tr("%1音效文件不存在").arg(RecordLabel(*entry)), 2000);
             return false;
         }
         ShowForbidOperation(true);
         m_pendingKind = 1;
-        m_pendingName = RecordText(*entry);
+        m_pendingName = RecordLabel(*entry);
     }
     const int sent = builtin ? m_workspace->ApplyEffect(i) : m_workspace->ApplyCustomEffect(user);
     if (fileEffect && !sent) {
@@ -81,7 +96,7 @@ void CEventHandlerEffect::RefreshSelection() {
         tabs->setCurrentIndex(checked > 11 ? 1 : 0);
     m_overlays->Refresh(*m_workspace);
     if (auto* title = FindControlAs<QLabel>(m_host->Content(), "txt_eff_title"))
-        title->setText(QObject::tr("当前音效：%1").arg(RecordText(current)));
+        title->setText(QObject::tr("当前音效：%1").arg(RecordLabel(current)));
     const QString path = QString::fromStdString(lw52::RecordPath(current));
     if (m_cloudTree) m_cloudTree->MarkCurrent(path);
     if (m_library) m_library->MarkCurrent(path);
@@ -94,25 +109,37 @@ void CEventHandlerEffect::RefreshEffectButtons() {
                 ? &m_workspace->BuiltinEffects()[static_cast<size_t>(i)]
                 : &m_workspace->CustomEffects()[static_cast<size_t>(i - kBuiltinButtons)];
         if (i >= kBuiltinButtons && entry->empty == 1) continue;
-        LabelButton(kFirstEffectButton + i, RecordText(*entry),
-                    HotkeyValue(kFirstEffectButton + i));
+        const int hotkey = HotkeyValue(kFirstEffectButton + i);
+        LabelButton(kFirstEffectButton + i, RecordLabel(*entry), hotkey);
         QAbstractButton* button = EffectButton(i);
         auto* title = FindControlAs<QLabel>(m_host->Content(), "txt_eff_title");
         if (!button || !button->isChecked() || !title) continue;
         const QString text = QObject::tr("当前音效：%1").arg(button->text());
         if (text.compare(title->text(), Qt::CaseInsensitive) != 0) {
             title->setText(text);
-            m_workspace->SetCurrentName(button->text().left(63).toStdString());
+            // The current effect takes the button's text as its name, in the language names
+            // are stored in.
+            m_workspace->SetCurrentName(
+                ButtonText(RecordText(*entry), hotkey).left(63).toStdString());
         }
     }
+}
+
+QString FitName(const QString& name, int width) {
+    int used = 0;
+    for (QChar c : name) used += CharWidth(c);
+    if (used <= 2 * width) return name;
+    qsizetype kept = 0;
+    for (used = 0; kept < name.size() && used + CharWidth(name[kept]) <= 2 * (width - 1); ++kept)
+        used += CharWidth(name[kept]);
+    return name.left(kept) + "..";
 }
 
 void CEventHandlerEffect::LabelButton(int id, QString text, int hotkey) {
     QAbstractButton* button = EffectButton(id - kFirstEffectButton);
     if (!button) return;
-    if (hotkey != 0) text = QString("%1(%2)").arg(text, HotkeyTextOf(hotkey));
-    button->setToolTip(text);
-    button->setText(text.size() > 7 ? text.left(6) + ".." : text);
+    button->setToolTip(hotkey != 0 ? QString("%1(%2)").arg(text, HotkeyTextOf(hotkey)) : text);
+    button->setText(ButtonText(text, hotkey));
 }
 
 void CEventHandlerEffect::ToggleNaturalVoice() {
@@ -130,7 +157,7 @@ void CEventHandlerEffect::ToggleNaturalVoice() {
         if (fileEffect) {
             ShowForbidOperation(true);
             m_pendingKind = 1;
-            m_pendingName = RecordText(m_savedEffect);
+            m_pendingName = RecordLabel(m_savedEffect);
         }
         m_workspace->RestoreRecord(m_savedEffect);
         m_workspace->RefreshControls();

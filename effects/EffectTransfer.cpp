@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "Controls.h"
+#include "DisplayNames.h"
 #include "EventHandlerEffect.h"
 #include "MessageBox.h"
 #include "QvAudioProtocol.h"
@@ -22,7 +23,7 @@ int CEventHandlerEffect::UploadFile(int kind, int slot, const QString& name, con
     }
     ShowForbidOperation(true);
     m_pendingKind = kind;
-    m_pendingName = name;
+    m_pendingName = DisplayName(name);
     if (!m_workspace->UploadEffectFile(path.toStdString(), slot, reason)) {
         ShowForbidOperation(false);
         return 0;
@@ -34,8 +35,9 @@ int CEventHandlerEffect::UploadFile(int kind, int slot, const QString& name, con
 }
 
 void CEventHandlerEffect::ShowUploadFailedTip() {
-    const QString action = m_pendingKind == 2 ? QObject::tr("保存") : QObject::tr("使用");
-    CTipWindow::ShowAt(m_tipAnchor, QObject::tr("%1%2音效失败!").arg(action, m_pendingName), 1000);
+    const QString text =
+        m_pendingKind == 2 ? QObject::tr("保存%1音效失败!") : QObject::tr("使用%1音效失败!");
+    CTipWindow::ShowAt(m_tipAnchor, text.arg(m_pendingName), 1000);
 }
 
 void CEventHandlerEffect::EndRefusedUpload() {

@@ -24,6 +24,9 @@ class QvEQ;
 // workspace calls and follows the workspace's events. UI thread only.
 // The text of a hotkey value ("Ctrl+F1").
 QString HotkeyTextOf(int value);
+// A name cut to what a button holds: `width` Chinese characters, or twice as many letters
+// and digits (about half as wide); a cut name keeps room for the ".." it ends in.
+QString FitName(const QString& name, int width);
 
 class CKxTreeViewAdapter;
 class CCloudEffectListTreeViewAdapter;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "DisplayNames.h"
 #include "KxTreeItemWidget.h"
 #include "LibraryPickers.h"
 #include "LibraryText.h"
@@ -13,7 +14,6 @@
 
 namespace {
 constexpr int kTipMs = 2000;
-const QString kCaption = QStringLiteral("提示");
 
 QString Q(const std::u16string& text) {
     return QString::fromStdU16String(text);
@@ -88,10 +88,9 @@ CKxTreeItemWidget* CKxTreeViewAdapter::ItemWidget(const CTreeData* node) const {
 void CKxTreeViewAdapter::Refresh(const CTreeData* node) {
     CKxTreeItemWidget* view = ItemWidget(node);
     if (!view) return;
+    const QString name = DisplayName(Q(node->GetName()));
     const QString text =
-        node->IsLeaf()
-            ? Q(node->GetName())
-            : QStringLiteral("%1 [%2]").arg(Q(node->GetName())).arg(node->Children().size());
+        node->IsLeaf() ? name : QStringLiteral("%1 [%2]").arg(name).arg(node->Children().size());
     view->Show(text, !node->Children().empty(), ItemOf(node)->isExpanded(), node->marked == 1);
 }
 
@@ -125,7 +124,7 @@ void CKxTreeViewAdapter::Tip(const QPoint& anchor, const QString& text) {
 }
 
 int CKxTreeViewAdapter::Box(const QString& text, int buttons) {
-    return msgbox::Show(m_window, text, kCaption, buttons);
+    return msgbox::Show(m_window, text, QObject::tr("提示"), buttons);
 }
 
 void CKxTreeViewAdapter::OnToggle(CTreeData* node) {
@@ -142,30 +141,30 @@ void CKxTreeViewAdapter::OnDoubleClick(CTreeData* node, const QPoint& globalPos)
     const QString name = Q(node->GetName());
     const QString path = Q(node->GetPath());
     if (!library_text::FileExists(node->GetPath()))
-        return Tip(anchor, QStringLiteral("音效文件不存在"));
+        return Tip(anchor, QObject::tr("音效文件不存在"));
     m_host.SetTipAnchor(anchor.x(), anchor.y());
     if (m_host.ApplyEffectFile(name, path) == 0)
-        Tip(anchor, QStringLiteral("%1音效使用失败!").arg(name));
+        Tip(anchor, QObject::tr("%1音效使用失败!").arg(DisplayName(name)));
 }
 
 std::unique_ptr<QMenu> CKxTreeViewAdapter::BuildMenu(const CTreeData* node) const {
     auto menu = std::make_unique<QMenu>(m_window);
     if (node->IsLeaf()) {
-        QMenu* slotMenu = menu->addMenu(QStringLiteral("保存到设备"));
+        QMenu* slotMenu = menu->addMenu(QObject::tr("保存到设备"));
         slotMenu->menuAction()->setData(kCmdSaveToCard);
-        AddCommand(slotMenu, QStringLiteral("自定义Ⅰ"), kCmdSlot1);
-        AddCommand(slotMenu, QStringLiteral("自定义Ⅱ"), kCmdSlot1 + 1);
-        AddCommand(slotMenu, QStringLiteral("自定义Ⅲ"), kCmdSlot1 + 2);
-        QAction* remove = AddCommand(menu.get(), QStringLiteral("移除音效"), kCmdRemoveEffect);
+        AddCommand(slotMenu, QObject::tr("自定义Ⅰ"), kCmdSlot1);
+        AddCommand(slotMenu, QObject::tr("自定义Ⅱ"), kCmdSlot1 + 1);
+        AddCommand(slotMenu, QObject::tr("自定义Ⅲ"), kCmdSlot1 + 2);
+        QAction* remove = AddCommand(menu.get(), QObject::tr("移除音效"), kCmdRemoveEffect);
         remove->setProperty("hoverTextColor", QStringLiteral("#ffffff"));
         return menu;
     }
-    AddCommand(menu.get(), QStringLiteral("新建列表"), kCmdNewList);
-    AddCommand(menu.get(), QStringLiteral("删除列表"), kCmdRemoveList);
-    AddCommand(menu.get(), QStringLiteral("重命名"), kCmdRenameList);
-    QMenu* import = menu->addMenu(QStringLiteral("导入音效"));
-    AddCommand(import, QStringLiteral("从文件夹导入"), kCmdImportFolder);
-    AddCommand(import, QStringLiteral("导入音效文件"), kCmdImportFiles);
+    AddCommand(menu.get(), QObject::tr("新建列表"), kCmdNewList);
+    AddCommand(menu.get(), QObject::tr("删除列表"), kCmdRemoveList);
+    AddCommand(menu.get(), QObject::tr("重命名"), kCmdRenameList);
+    QMenu* import = menu->addMenu(QObject::tr("导入音效"));
+    AddCommand(import, QObject::tr("从文件夹导入"), kCmdImportFolder);
+    AddCommand(import, QObject::tr("导入音效文件"), kCmdImportFiles);
     return menu;
 }
 
@@ -187,7 +186,7 @@ void CKxTreeViewAdapter::RunCommand(CTreeData* node, int command, const QPoint& 
             CreateList(node);
             break;
         case kCmdRemoveList:
-            if (Box(QStringLiteral("是否移除\"%1\"列表？").arg(Q(node->GetName())),
+            if (Box(QObject::tr("是否移除\"%1\"列表？").arg(DisplayName(Q(node->GetName()))),
                     msgbox::kOkCancel) == msgbox::kIdOk)
                 RemoveList(node, anchor);
             break;
@@ -201,7 +200,7 @@ void CKxTreeViewAdapter::RunCommand(CTreeData* node, int command, const QPoint& 
             ImportFiles(node);
             break;
         case kCmdRemoveEffect:
-            if (Box(QStringLiteral("是否移除该音效"), msgbox::kYesNo) == msgbox::kIdYes)
+            if (Box(QObject::tr("是否移除该音效"), msgbox::kYesNo) == msgbox::kIdYes)
                 RemoveEffect(node);
             break;
         default:
@@ -211,11 +210,11 @@ void CKxTreeViewAdapter::RunCommand(CTreeData* node, int command, const QPoint& 
 
 void CKxTreeViewAdapter::StoreInSlot(CTreeData* leaf, int slot, const QPoint& anchor) {
     if (!library_text::FileExists(leaf->GetPath()))
-        return Tip(anchor, QStringLiteral("音效文件不存在"));
+        return Tip(anchor, QObject::tr("音效文件不存在"));
     const QString name = Q(leaf->GetName());
     m_host.SetTipAnchor(anchor.x(), anchor.y());
     if (m_host.StoreEffectFileInSlot(slot, name, Q(leaf->GetPath())) == 0)
-        Tip(anchor, QStringLiteral("保存%1音效失败!").arg(name));
+        Tip(anchor, QObject::tr("保存%1音效失败!").arg(DisplayName(name)));
 }
 
 void CKxTreeViewAdapter::CreateList(CTreeData* after) {
@@ -223,7 +222,7 @@ void CKxTreeViewAdapter::CreateList(CTreeData* after) {
     if (!name) return;
     CTreeData* list = nullptr;
     if (m_library.CreateList(name->toStdU16String(), after, &list) != ListResult::kOk) {
-        Box(QStringLiteral("创建列表失败，已经存在同名的列表！"), msgbox::kOk);
+        Box(QObject::tr("创建列表失败，已经存在同名的列表！"), msgbox::kOk);
         return;
     }
     AddItem(list, nullptr, static_cast<int>(m_library.Root().IndexOf(list)));
@@ -231,8 +230,7 @@ void CKxTreeViewAdapter::CreateList(CTreeData* after) {
 }
 
 void CKxTreeViewAdapter::RemoveList(CTreeData* list, const QPoint& anchor) {
-    if (CEffectLibrary::IsDefaultList(*list))
-        return Tip(anchor, QStringLiteral("不能删除默认列表"));
+    if (CEffectLibrary::IsDefaultList(*list)) return Tip(anchor, QObject::tr("不能删除默认列表"));
     delete ItemOf(list);  // takes the leaves' items along
     m_library.RemoveList(list);
     SaveLibrary();
@@ -240,7 +238,7 @@ void CKxTreeViewAdapter::RemoveList(CTreeData* list, const QPoint& anchor) {
 
 void CKxTreeViewAdapter::RenameList(CTreeData* list, const QPoint& anchor) {
     if (CEffectLibrary::IsDefaultList(*list))
-        return Tip(anchor, QStringLiteral("不能重命名默认列表！"));
+        return Tip(anchor, QObject::tr("不能重命名默认列表！"));
     const auto name = CListNameDialog::Ask(m_window, Q(list->GetName()), kRenameListMaxLength);
     if (!name) return;
     switch (m_library.RenameList(list, name->toStdU16String())) {
@@ -249,7 +247,7 @@ void CKxTreeViewAdapter::RenameList(CTreeData* list, const QPoint& anchor) {
             SaveLibrary();
             break;
         case ListResult::kExists:
-            Box(QStringLiteral("列表重命名失败，已经存在同名的列表！"), msgbox::kOk);
+            Box(QObject::tr("列表重命名失败，已经存在同名的列表！"), msgbox::kOk);
             break;
         default:
             break;
@@ -263,13 +261,13 @@ void CKxTreeViewAdapter::ShowAdded(CTreeData* list, const ImportResult& result) 
 }
 
 void CKxTreeViewAdapter::ImportFolder(CTreeData* list) {
-    const QString folder = library_pickers::PickFolder(m_window, QStringLiteral("请选择文件夹"));
+    const QString folder = library_pickers::PickFolder(m_window, QObject::tr("请选择文件夹"));
     if (folder.isEmpty()) return;
     const ImportResult result =
         m_library.ImportFolder(list, QDir::cleanPath(folder).toStdU16String());
     ShowAdded(list, result);
     if (result.duplicates.count > 0)
-        Box(QStringLiteral("以下%1项已经存在列表中，不能重复添加：%2")
+        Box(QObject::tr("以下%1项已经存在列表中，不能重复添加：%2")
                 .arg(result.duplicates.count)
                 .arg(Q(result.duplicates.text)),
             msgbox::kOk);
@@ -277,17 +275,16 @@ void CKxTreeViewAdapter::ImportFolder(CTreeData* list) {
 
 void CKxTreeViewAdapter::ImportFiles(CTreeData* list) {
     const QString pattern = Q(m_library.Root().filePattern);
-    const QStringList files = library_pickers::PickFiles(
-        m_window, QStringLiteral("请选择一个或多个音效文件"),
-        QStringLiteral("%1(%2)").arg(QStringLiteral("音效文件"), pattern));
+    const QStringList files =
+        library_pickers::PickFiles(m_window, QObject::tr("请选择一个或多个音效文件"),
+                                   QStringLiteral("%1(%2)").arg(QObject::tr("音效文件"), pattern));
     if (files.isEmpty()) return;
     std::vector<std::u16string> paths;
     for (const QString& file : files) paths.push_back(QDir::cleanPath(file).toStdU16String());
     const ImportResult result = m_library.AddFiles(list, paths);
     ShowAdded(list, result);
     if (result.duplicates.count > 0)
-        Box(QStringLiteral("以下音效已经存在当前的列表中，不能重复添加：") +
-                Q(result.duplicates.text),
+        Box(QObject::tr("以下音效已经存在当前的列表中，不能重复添加：") + Q(result.duplicates.text),
             msgbox::kOk);
 }
 

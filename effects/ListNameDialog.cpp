@@ -26,7 +26,7 @@ CListNameDialog::CListNameDialog(QWidget* owner, const QString& text, int maxLen
 
 // The layout "LAYOUT:XML_INPUTDLG" when the resources have it; else the same controls.
 void CListNameDialog::Build() {
-    setWindowTitle(QStringLiteral("请输入列表名称"));
+    setWindowTitle(QObject::tr("请输入列表名称"));
     QWidget* content = LoadLayout("LAYOUT:XML_INPUTDLG", this);
     if (content && FindControlAs<QLineEdit>(content, "txt_input")) {
         auto* layout = new QVBoxLayout(this);
@@ -41,11 +41,11 @@ void CListNameDialog::Build() {
         auto* field = new QLineEdit(this);
         field->setObjectName("txt_input");
         auto* buttons = new QHBoxLayout;
-        auto* ok = new QPushButton(QStringLiteral("确定"), this);
+        auto* ok = new QPushButton(QObject::tr("确定"), this);
         ok->setObjectName("btnOK");
         ok->setProperty(kControlIdProperty, 1);
         ok->setDefault(true);
-        auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+        auto* cancel = new QPushButton(QObject::tr("取消"), this);
         cancel->setObjectName("btnCancel");
         buttons->addStretch();
         buttons->addWidget(ok);
@@ -55,7 +55,7 @@ void CListNameDialog::Build() {
         layout->addLayout(buttons);
     }
     if (auto* title = FindControlAs<QLabel>(content, "txt_title"))
-        title->setText(QStringLiteral("请输入列表名称"));
+        title->setText(QObject::tr("请输入列表名称"));
     m_field = FindControlAs<QLineEdit>(content, "txt_input");
     if (auto* ok = FindControlAs<QAbstractButton>(content, "btnOK"))
         connect(ok, &QAbstractButton::clicked, this, [this] { OnOk(); });
@@ -74,13 +74,13 @@ void CListNameDialog::OnOk() {
             accept();
             return;
         case NameCheck::kEmpty:
-            tip = QStringLiteral("输入文本不能为空！");
+            tip = QObject::tr("输入文本不能为空！");
             break;
         case NameCheck::kTooLong:
-            tip = QStringLiteral("输入的字符个数大于%1！").arg(m_maxLength);
+            tip = QObject::tr("输入的字符个数大于%1！").arg(m_maxLength);
             break;
         case NameCheck::kForbiddenChar:
-            tip = QStringLiteral("不能包含字符“%1”").arg(QString::fromUtf16(kForbiddenNameChars));
+            tip = QObject::tr("不能包含字符“%1”").arg(QString::fromUtf16(kForbiddenNameChars));
             offset = QPoint(25, 15);
             break;
     }

@@ -10,6 +10,11 @@
 #include "WorkSpace.h"
 
 namespace {
+// The list items of the parameter table that are words (the scale); note names are not
+// translated. For the translation tools.
+[[maybe_unused]] constexpr const char* kListWords[] = {QT_TRANSLATE_NOOP("QObject", "大调"),
+                                                       QT_TRANSLATE_NOOP("QObject", "小调")};
+
 // A list item's control id carries its item index: 603019 is item 3 of parameter 34.
 int ItemIndexOf(int controlId) {
     return (controlId / 1000) % 100;
@@ -123,7 +128,8 @@ void CParamControlBinder::InitControl(ParamBinding& binding) {
                 const QStringList items =
                     QString::fromUtf8(binding.items).split(QStringLiteral("[#]"));
                 const int index = ItemIndexOf(binding.controlId);
-                if (index < items.size()) item->setText(items[index]);
+                if (index < items.size())
+                    item->setText(QObject::tr(items[index].toUtf8().constData()));
                 if (index == binding.initial) item->setChecked(true);
             }
             break;

@@ -13,6 +13,7 @@
 #include "AppPaths.h"
 #include "CloudApi.h"
 #include "Controls.h"
+#include "DisplayNames.h"
 #include "FirmwareVersion.h"
 #include "MessageBox.h"
 #include "SettingsBackup.h"
@@ -110,7 +111,7 @@ void CDlgUpgradeFirmware::ShowMessage(const QString& text, bool error) {
 }
 
 void CDlgUpgradeFirmware::ShowError() {
-    if (!m_context.errorText.empty()) ShowMessage(Utf8(m_context.errorText), true);
+    if (!m_context.errorText.empty()) ShowMessage(CoreMessage(m_context.errorText), true);
     if (m_retry) m_retry->show();
 }
 
@@ -137,11 +138,11 @@ void CDlgUpgradeFirmware::CheckDevice() {
     if (m_msg) m_msg->hide();
     if (m_retry) m_retry->hide();
     m_phase = kCheckingCard;
-    SetAction(tr("正在准备..."));
-    SetAction(tr("正在检测设备..."));
+    SetAction(QObject::tr("正在准备..."));
+    SetAction(QObject::tr("正在检测设备..."));
     SetProgress(0);
     if (!m_services.card->IsConnected()) {
-        ShowMessage(tr("未连接设备，请先连接设备"), true);
+        ShowMessage(QObject::tr("未连接设备，请先连接设备"), true);
         if (m_retry) m_retry->show();
         return;
     }
@@ -158,7 +159,7 @@ void CDlgUpgradeFirmware::CheckDevice() {
 
 void CDlgUpgradeFirmware::AskServer() {
     m_phase = kAskingServer;
-    SetAction(tr("正在连接服务器..."));
+    SetAction(QObject::tr("正在连接服务器..."));
     SetProgress(15);
     m_context.errorText.clear();
     const std::string url = cloud::ApiUrl(cloud::kPathCheckUpgrade, app_paths::SettingsPath());
@@ -181,7 +182,7 @@ void CDlgUpgradeFirmware::OnServerResult(bool ok) {
 
 void CDlgUpgradeFirmware::OnServerSuccess() {
     m_phase = kServerAnswered;
-    SetAction(tr("正在获取服务器固件版本信息..."));
+    SetAction(QObject::tr("正在获取服务器固件版本信息..."));
     if (m_retry) m_retry->hide();
     if (m_upgrade) m_upgrade->hide();
     m_phase = kServerDone;
@@ -190,7 +191,7 @@ void CDlgUpgradeFirmware::OnServerSuccess() {
 
 void CDlgUpgradeFirmware::Download() {
     m_phase = kDownloading;
-    SetAction(tr("正在下载固件文件..."));
+    SetAction(QObject::tr("正在下载固件文件..."));
     SetProgress(50);
     m_context.errorText.clear();
     m_context.steps.clear();
@@ -217,14 +218,16 @@ void CDlgUpgradeFirmware::OnDownloadResult(bool ok) {
     const bool newer =
         firmware::CompareVersions(m_context.firmwareVersion, m_context.latestVersion) < 0;
     if (newer)
-        ShowMessage(tr("当前固件版本：%1\n当前硬件版本：%2\n最新固件版本：%3\n\n%4")
-                        .arg(firmwareVersion, hardware, latest, tr("点击“立即升级”按钮开始升级")),
-                    false);
+        ShowMessage(
+            QObject::tr("当前固件版本：%1\n当前硬件版本：%2\n最新固件版本：%3\n\n%4")
+                .arg(firmwareVersion, hardware, latest, QObject::tr("点击“立即升级”按钮开始升级")),
+            false);
     else
-        ShowMessage(tr("当前固件版本：%1                  当前硬件版本：%2\n最新固件版本：%3\n\n"
-                       "固件已经是最新")
-                        .arg(firmwareVersion, hardware, latest),
-                    false);
+        ShowMessage(
+            QObject::tr("当前固件版本：%1                  当前硬件版本：%2\n最新固件版本：%3\n\n"
+                        "固件已经是最新")
+                .arg(firmwareVersion, hardware, latest),
+            false);
     if (m_upgrade) m_upgrade->setVisible(newer);
     if (m_retry) m_retry->hide();
     if (m_action) m_action->hide();
@@ -233,23 +236,23 @@ void CDlgUpgradeFirmware::OnDownloadResult(bool ok) {
 
 void CDlgUpgradeFirmware::ConfirmUpgrade() {
     const int answer = msgbox::Show(this,
-                                    tr("1.升级固件有损坏设备的风险,请慎重升级。       \n"
-                                       "2.升级时请勿拔出设备,请勿移动设备或碰触USB线。\n"
-                                       "3.升级时电脑不能插入两个及两个以上声卡。      \n"
-                                       "4.升级过程中请勿关闭固件升级窗口。\t\t        \n"),
-                                    tr("注意事项"), msgbox::kOkCancel);
+                                    QObject::tr("1.升级固件有损坏设备的风险,请慎重升级。       \n"
+                                                "2.升级时请勿拔出设备,请勿移动设备或碰触USB线。\n"
+                                                "3.升级时电脑不能插入两个及两个以上声卡。      \n"
+                                                "4.升级过程中请勿关闭固件升级窗口。\t\t        \n"),
+                                    QObject::tr("注意事项"), msgbox::kOkCancel);
     if (answer == msgbox::kIdOk) StartWrite();
 }
 
 void CDlgUpgradeFirmware::StartWrite() {
     m_phase = kWriting;
-    ShowMessage(tr("1.请勿拔出设备，请勿移动设备或碰触USB线。\n"
-                   "2.升级时电脑不能插入两个及两个以上声卡。 \n"
-                   "3.升级过程中请勿关闭固件升级窗口。\t     \n"),
+    ShowMessage(QObject::tr("1.请勿拔出设备，请勿移动设备或碰触USB线。\n"
+                            "2.升级时电脑不能插入两个及两个以上声卡。 \n"
+                            "3.升级过程中请勿关闭固件升级窗口。\t     \n"),
                 false);
     if (m_retry) m_retry->hide();
     if (m_upgrade) m_upgrade->hide();
-    SetAction(tr("正在检测升级条件..."));
+    SetAction(QObject::tr("正在检测升级条件..."));
     SetProgress(0);
     m_context.errorText.clear();
     // What the card holds is kept on disk before anything is written to it.
@@ -277,7 +280,8 @@ void CDlgUpgradeFirmware::OnWriteResult(bool ok) {
         ShowError();
         return;
     }
-    ShowMessage(tr("升级完成，请拔掉声卡设备的USB，然后重新插上USB，重启声卡设备。"), false);
+    ShowMessage(QObject::tr("升级完成，请拔掉声卡设备的USB，然后重新插上USB，重启声卡设备。"),
+                false);
     if (m_msg) {
         m_msg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         m_msg->setContentsMargins(0, 30, 0, 0);
@@ -340,16 +344,16 @@ void CDlgUpgradeFirmware::OnMessage(uint32_t message, uint64_t wParam, int64_t l
 void CDlgUpgradeFirmware::OnProgress(uint64_t code, int64_t value) {
     switch (code) {
         case firmware::kProgressPreparing:
-            SetAction(tr("准备升级固件..."));
+            SetAction(QObject::tr("准备升级固件..."));
             break;
         case firmware::kProgressDownloading:
-            SetAction(tr("正在下载固件文件..."));
+            SetAction(QObject::tr("正在下载固件文件..."));
             break;
         case firmware::kProgressDownloaded:
             SetProgress(70);
             break;
         case firmware::kProgressUnpacking:
-            SetAction(tr("正在解压文件..."));
+            SetAction(QObject::tr("正在解压文件..."));
             SetProgress(80);
             m_phase = kUnpacking;
             break;
@@ -357,14 +361,14 @@ void CDlgUpgradeFirmware::OnProgress(uint64_t code, int64_t value) {
             m_phase = kUnpacked;
             break;
         case firmware::kProgressConnecting:
-            SetAction(tr("正在连接设备..."));
+            SetAction(QObject::tr("正在连接设备..."));
             SetProgress(0);
             break;
         case firmware::kProgressStep: {
             const size_t index = static_cast<size_t>(value);
             const std::string version =
                 index < m_context.steps.size() ? m_context.steps[index].version : std::string();
-            SetAction(tr("正在写入固件V%1...").arg(Utf8(version)));
+            SetAction(QObject::tr("正在写入固件V%1...").arg(Utf8(version)));
             SetProgress(0);
             break;
         }

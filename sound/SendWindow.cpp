@@ -17,6 +17,14 @@
 
 namespace {
 
+// The failures and their message boxes' captions, translated when shown.
+constexpr const char* kNotice = QT_TRANSLATE_NOOP("QObject", "提示");
+constexpr const char* kError = QT_TRANSLATE_NOOP("QObject", "错误");
+constexpr const char* kDecodeFailed = QT_TRANSLATE_NOOP("QObject", "特效解码失败");
+constexpr const char* kConvertFailed = QT_TRANSLATE_NOOP("QObject", "特效载入失败");
+constexpr const char* kNoThread = QT_TRANSLATE_NOOP("QObject", "创建线程失败");
+constexpr const char* kSendFailed = QT_TRANSLATE_NOOP("QObject", "载入特效失败");
+
 // The default output's level; 1.0 (nothing taken off) when no sound server answers, so a
 // missing server never silences an upload.
 double MasterLevel() {
@@ -60,7 +68,7 @@ CSendWindow::CSendWindow(const Request& request, CQvAudioProtocol& protocol, INo
         // No temporary file can be made: nothing can be decoded. Reported once the window
         // runs, so its owner sees the same close as for any other failure.
         QMetaObject::invokeMethod(
-            this, [this] { Finish(tr("特效解码失败"), tr("提示")); }, Qt::QueuedConnection);
+            this, [this] { Finish(kDecodeFailed, kNotice); }, Qt::QueuedConnection);
     }
 }
 
@@ -77,20 +85,20 @@ void CSendWindow::OnDecoderFinished(EventArgs& e) {
     auto& event = static_cast<EventDecoderFinsh&>(e);
     if (event.Sender() != &m_decoder || m_stage != Stage::kDecoding) return;
     if (event.status != 1) {
-        Finish(tr("特效解码失败"), tr("提示"));
+        Finish(kDecodeFailed, kNotice);
         return;
     }
     std::vector<uint8_t> pcm;
     const bool converted = upload::LoadAndConvert(event.wavPath, pcm);
     m_decoder.Cleanup();  // the WAV file goes with it
     if (!converted) {
-        Finish(tr("特效载入失败"), tr("提示"));
+        Finish(kConvertFailed, kNotice);
         return;
     }
     m_stage = Stage::kWaiting;
-    if (m_tip) m_tip->setText(tr("正在等待设备接受数据..."));
+    if (m_tip) m_tip->setText(QObject::tr("正在等待设备接受数据..."));
     if (!m_sender.Start(m_protocol, m_request.slot, std::move(pcm), &m_poster))
-        Finish(tr("创建线程失败"), tr("错误"));
+        Finish(kNoThread, kError);
 }
 
 void CSendWindow::OnMessage(uint32_t message, uint64_t wParam) {
@@ -116,21 +124,22 @@ void CSendWindow::OnMessage(uint32_t message, uint64_t wParam) {
             if (wParam == 0)
                 Finish();
             else
-                Finish(tr("载入特效失败"), tr("提示"));
+                Finish(kSendFailed, kNotice);
             break;
         default:
             break;
     }
 }
 
-void CSendWindow::Finish(const QString& text, const QString& caption) {
+void CSendWindow::Finish(const char* text, const char* caption) {
     if (m_stage == Stage::kClosed) return;
     m_stage = Stage::kClosed;
     m_closing = true;
-    if (onFinished) onFinished(text);
-    QDialog::done(text.isEmpty() ? Accepted : Rejected);
-    if (!text.isEmpty() && !m_request.quiet)
-        msgbox::Show(parentWidget(), text, caption, msgbox::kOk);
+    if (onFinished) onFinished(text ? QString::fromUtf8(text) : QString());
+    QDialog::done(text ? Rejected : Accepted);
+    if (text && !m_request.quiet)
+        msgbox::Show(parentWidget(), QObject::tr(text), caption ? QObject::tr(caption) : QString(),
+                     msgbox::kOk);
 }
 
 void CSendWindow::done(int result) {

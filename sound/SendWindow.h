@@ -44,7 +44,8 @@ class CSendWindow : public QDialog {
 
     // For whoever asked for the upload besides the user (the control interface): bytes the
     // card acknowledged of the total, and the outcome, told before any message box shows
-    // (text empty on success).
+    // (text empty on success; written as the program's texts are, whatever the UI's language,
+    // so that the control interface answers the same in any language).
     std::function<void(uint64_t acknowledged, uint64_t total)> onProgress;
     std::function<void(const QString& failure)> onFinished;
 
@@ -58,8 +59,8 @@ class CSendWindow : public QDialog {
   private:
     void OnDecoderFinished(EventArgs& event);
     void OnMessage(uint32_t message, uint64_t wParam);
-    // Closes the window; a non-empty text then shows in a message box over the parent.
-    void Finish(const QString& text = {}, const QString& caption = {});
+    // Closes the window; a text then shows, translated, in a message box over the parent.
+    void Finish(const char* text = nullptr, const char* caption = nullptr);
 
     Request m_request;
     CQvAudioProtocol& m_protocol;

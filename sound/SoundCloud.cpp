@@ -8,6 +8,7 @@
 #include "CloudSoundList.h"
 #include "CloudSoundListDownloader.h"
 #include "Controls.h"
+#include "DisplayNames.h"
 #include "EventHandlerSound.h"
 #include "HotkeyConfig.h"
 #include "Log.h"
@@ -151,7 +152,7 @@ void CEventHandlerSound::OnCloudFileReady(EventArgs& e) {
     const bool ours = pad == m_curPadId || pad == m_lastRightClickId;
     if (!event.success) {
         if (ours)
-            ShowTipAtPad(pad, QString::fromStdString(event.error));
+            ShowTipAtPad(pad, CoreMessage(event.error));
         else
             QV_LOG("download sound failed. ctrlid=%d id=%d", pad, event.cloudId);
     } else if (!std::filesystem::exists(event.localPath)) {
@@ -163,7 +164,7 @@ void CEventHandlerSound::OnCloudFileReady(EventArgs& e) {
     } else if (std::string reason;
                !config.AddDownloadedFile(event.name, event.cloudId, event.localPath, &reason)) {
         // A path too long to keep: the file cannot become a pad.
-        if (ours) ShowTipAtPad(pad, QString::fromStdString(reason));
+        if (ours) ShowTipAtPad(pad, CoreMessage(reason));
     } else {
         SetCloudState(*download, SoundEntry::kDownloaded);
         RebuildDownloaded();
@@ -188,7 +189,7 @@ void CEventHandlerSound::FollowUpDownload(const EventCloudSoundFileReady& event,
         case pads::kFollowFavourite:
             if (config.IsFavourite(entry)) {
                 const QString text = QObject::tr("收藏夹中已经存在“%1”")
-                                         .arg(QString::fromStdU16String(entry.Name()));
+                                         .arg(DisplayName(QString::fromStdU16String(entry.Name())));
                 if (m_tabs)
                     CTipWindow::ShowCentred(m_tabs, text, kTipMs, false);
                 else

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "Controls.h"
+#include "DisplayNames.h"
 #include "EventHandlerSound.h"
 #include "HotkeyConfig.h"
 #include "SoundPads.h"
@@ -71,8 +72,8 @@ QPushButton* NewPad(QWidget* parent, int id, const QString& text, const QString&
 
 QWidget* CEventHandlerSound::MakePad(QWidget* parent, int id, const SoundEntry& entry,
                                      bool favourite) {
-    const QString name = FromU16(entry.Name());
-    const QString tip = FromU16(pads::PadTooltip(entry.Name()));
+    const QString name = DisplayName(FromU16(entry.Name()));
+    const QString tip = FromU16(pads::PadTooltip(name.toStdU16String()));
     QPushButton* pad = NewPad(nullptr, id, name, tip, favourite ? "pad-hotkey" : "pad");
     QObject::connect(pad, &QAbstractButton::clicked, pad, [this, pad, id] {
         ControlEvent event;

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "Controls.h"
+#include "DisplayNames.h"
 #include "DlgEditFileName.h"
 #include "EventHandlerSound.h"
 #include "HotkeyConfig.h"
@@ -20,19 +21,19 @@ namespace {
 const char* ItemText(int id) {
     switch (id) {
         case pads::kCmdAddFavourite:
-            return "添加到收藏夹";
+            return QT_TRANSLATE_NOOP("QObject", "添加到收藏夹");
         case pads::kCmdRemoveFavourite:
-            return "取消收藏";
+            return QT_TRANSLATE_NOOP("QObject", "取消收藏");
         case pads::kCmdSetHotkey:
-            return "设置热键";
+            return QT_TRANSLATE_NOOP("QObject", "设置热键");
         case pads::kCmdDeleteHotkey:
-            return "删除热键";
+            return QT_TRANSLATE_NOOP("QObject", "删除热键");
         case pads::kCmdEditHotkey:
-            return "编辑热键";
+            return QT_TRANSLATE_NOOP("QObject", "编辑热键");
         case pads::kCmdDeleteLocal:
-            return "删除特效";
+            return QT_TRANSLATE_NOOP("QObject", "删除特效");
         case pads::kCmdRename:
-            return "重命名";
+            return QT_TRANSLATE_NOOP("QObject", "重命名");
         default:
             return "";
     }
@@ -79,7 +80,9 @@ int CEventHandlerSound::RunPadMenu(const std::vector<int>& items, const QPoint& 
         if (item == pads::kCmdLoadIntoDevice) {
             QMenu* load = menu.addMenu(QObject::tr("载入设备"));
             load->menuAction()->setData(pads::kCmdLoadIntoDevice);
-            const char* slots_[] = {"自定义1", "自定义2", "自定义3"};
+            const char* slots_[] = {QT_TRANSLATE_NOOP("QObject", "自定义1"),
+                                    QT_TRANSLATE_NOOP("QObject", "自定义2"),
+                                    QT_TRANSLATE_NOOP("QObject", "自定义3")};
             for (int s = 0; s < 3; ++s)
                 load->addAction(QObject::tr(slots_[s]))->setData(pads::kCmdSlot1 + s);
             continue;
@@ -194,9 +197,8 @@ void CEventHandlerSound::AddToFavourites() {
         entry = *downloaded;
     }
     if (config.IsFavourite(entry)) {
-        ShowTipAtPad(
-            m_menuPadId,
-            QObject::tr("收藏夹中已经存在“%1”").arg(QString::fromStdU16String(entry.Name())));
+        ShowTipAtPad(m_menuPadId, QObject::tr("收藏夹中已经存在“%1”")
+                                      .arg(DisplayName(QString::fromStdU16String(entry.Name()))));
         return;
     }
     entry.hotkey = 0;
@@ -215,6 +217,7 @@ void CEventHandlerSound::EditFavouriteHotkey() {
     const bool enabled = hotkeys.HotkeysEnabled();
     if (enabled) hotkeys.UnregisterHotkeys();
     SInputHotKeyDlg dialog(SInputHotKeyDlg::kLayoutName, current, QString(), m_host->Window());
+    dialog.SetHotkeyId(HotkeyConfig::kHotkeyIdBase + static_cast<int>(index));
     if (onHotkeyDialogOpen)
         QTimer::singleShot(0, &dialog, [this, &dialog] { onHotkeyDialogOpen(dialog); });
     int result = 0;
@@ -288,7 +291,7 @@ void CEventHandlerSound::AddLocalClip() {
     if (!name) return;
     std::string reason;
     if (!m_host->Hotkeys().AddLocalFile(name->toStdU16String(), file.toStdString(), &reason)) {
-        ShowMessage(QString::fromStdString(reason));
+        ShowMessage(CoreMessage(reason));
         return;
     }
     RebuildLocal();

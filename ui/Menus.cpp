@@ -1,7 +1,18 @@
 #include "Menus.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QXmlStreamReader>
+
+namespace {
+// For the translation tools: the texts of the menu files (resources/menus), which are
+// translated in this context as they load.
+[[maybe_unused]] constexpr const char* kMenuTexts[] = {
+    QT_TRANSLATE_NOOP("Menus", "设备信息"),
+    QT_TRANSLATE_NOOP("Menus", "检查更新"),
+    QT_TRANSLATE_NOOP("Menus", "关于"),
+};
+}  // namespace
 
 QMenu* LoadMenu(const QString& resourcePath, QWidget* parent) {
     QFile file(resourcePath);
@@ -12,7 +23,8 @@ QMenu* LoadMenu(const QString& resourcePath, QWidget* parent) {
         xml.readNext();
         if (!xml.isStartElement() || xml.name() != QLatin1String("item")) continue;
         const int id = xml.attributes().value("id").toInt();
-        QAction* action = menu->addAction(xml.attributes().value("text").toString());
+        const QByteArray text = xml.attributes().value("text").toUtf8();
+        QAction* action = menu->addAction(QCoreApplication::translate("Menus", text.constData()));
         action->setData(id);
         if (id == 8) action->setCheckable(true);
     }

@@ -36,6 +36,9 @@ QWidget* LoadLayout(const QString& resourceName, QWidget* parent, QString* error
         return nullptr;
     }
     CUiLoader loader;
+    // Texts are translated as they load, in the context of the layout's class ("mainWindow",
+    // "dlgMsgBox", ...); the layouts mark the strings that are not texts notr.
+    loader.setTranslationEnabled(true);
     QWidget* widget = loader.load(&file, parent);
     if (!widget && error) *error = loader.errorString();
     return widget;

@@ -11,6 +11,7 @@ TEST(PanelArgsTest, ReadsOurOptionsAndLeavesTheRestAlone) {
         bool upgrade;
         std::string screenshot;
         int delayMs;
+        std::string language = "";
     } cases[] = {
         {{}, false, "", 400},
         {{"-bUpgradeFirmware"}, true, "", 400},
@@ -19,6 +20,8 @@ TEST(PanelArgsTest, ReadsOurOptionsAndLeavesTheRestAlone) {
         {{"-bupgradefirmware"}, false, "", 400},                  // the case matters
         {{"--screenshot", "a.png", "--delay-ms", "0"}, false, "a.png", 0},
         {{"--screenshot=b.png", "--delay-ms=1500", "-style", "fusion"}, false, "b.png", 1500},
+        {{"--lang", "en", "--screenshot", "c.png"}, false, "c.png", 400, "en"},
+        {{"--lang=zh"}, false, "", 400, "zh"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -28,13 +31,15 @@ TEST(PanelArgsTest, ReadsOurOptionsAndLeavesTheRestAlone) {
         EXPECT_EQ(args.upgradeFirmware, c.upgrade);
         EXPECT_EQ(args.screenshotFile, c.screenshot);
         EXPECT_EQ(args.delayMs, c.delayMs);
+        EXPECT_EQ(args.language, c.language);
     }
 }
 
 TEST(PanelArgsTest, RefusesOurOptionsWithoutAGoodValue) {
     const std::vector<std::vector<std::string>> cases = {
         {"--screenshot"}, {"--screenshot="},      {"--delay-ms"},           {"--delay-ms", "-5"},
-        {"--delay-ms=x"}, {"--delay-ms", "12ms"}, {"--delay-ms", "700000"},
+        {"--delay-ms=x"}, {"--delay-ms", "12ms"}, {"--delay-ms", "700000"}, {"--lang"},
+        {"--lang", "fr"}, {"--lang=EN"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c));

@@ -26,9 +26,12 @@
 #include "ControlBus.h"
 #include "ControlResults.h"
 #include "ControlSocketServer.h"
+#include "EventHandlerEffect.h"
+#include "InputHotkeyDialog.h"
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "MessageBox.h"
+#include "PrivateSessionBus.h"
 
 namespace {
 
@@ -65,30 +68,11 @@ class PanelControlTest : public ::testing::Test {
   protected:
     // One private session bus for the whole program: Qt keeps its session connection.
     static void SetUpTestSuite() {
-        busDir = new TempDir;
-        bus = new ChildProcess;
-        const std::string config = busDir->Path() + "/session.conf";
-        FILE* f = fopen(config.c_str(), "w");
-        fprintf(f,
-                "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-                "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                "<busconfig><type>session</type><listen>unix:path=%s/bus</listen>"
-                "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
-                "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
-                "</busconfig>\n",
-                busDir->Path().c_str());
-        fclose(f);
-        if (!bus->Start("/usr/bin/dbus-daemon",
-                        {"--config-file=" + config, "--nofork", "--print-address=1"}))
-            return;
-        std::string address;
-        if (bus->ReadLine(address, 10000))
-            qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString(address));
+        bus = new PrivateSessionBus;
+        if (bus->Start())
+            qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString(bus->Address()));
     }
-    static void TearDownTestSuite() {
-        delete bus;
-        delete busDir;
-    }
+    static void TearDownTestSuite() { delete bus; }
 
     void SetUp() override {
         const std::string vhid = dir.Path() + "/vhid";
@@ -158,8 +142,7 @@ class PanelControlTest : public ::testing::Test {
         return socket.readLine().trimmed().toStdString();
     }
 
-    static TempDir* busDir;
-    static ChildProcess* bus;
+    static PrivateSessionBus* bus;
     TempDir dir;
     std::string runtime;
     ChildProcess card;
@@ -167,8 +150,7 @@ class PanelControlTest : public ::testing::Test {
     CMainDlg* window = nullptr;
 };
 
-TempDir* PanelControlTest::busDir = nullptr;
-ChildProcess* PanelControlTest::bus = nullptr;
+PrivateSessionBus* PanelControlTest::bus = nullptr;
 
 TEST_F(PanelControlTest, LwctlChangesTheCardThroughThePanelAndThePageFollows) {
     struct stat st {};
@@ -408,6 +390,50 @@ TEST_F(PanelControlTest, BadClientsGetClearErrorsAndCannotHoldThePanel) {
     // The first client was served all along.
     a->write("{\"id\":2,\"op\":\"state\"}\n");
     EXPECT_EQ(Parse(NextLine(*a))["id"].asInt(), 2);
+}
+
+// On a desktop without X11 key grabs (here: the offscreen platform) the panel binds its
+// hotkeys through the desktop portal; an activation selects the effect on the card, and the
+// hotkey dialog shows what the desktop confirmed.
+// The desktop portal is there before the panel starts, as on a Wayland desktop.
+class PanelPortalTest : public PanelControlTest {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(portal.Start(LW52_PORTAL_STANDIN, {}));
+        ASSERT_NE(portal.WaitForLine("ready", 10000), "");
+        PanelControlTest::SetUp();
+    }
+    ChildProcess portal;
+};
+
+TEST_F(PanelPortalTest, HotkeysGoThroughTheDesktopPortalWithoutX11) {
+    auto* effects = dynamic_cast<CEventHandlerEffect*>(window->Pages()[0].get());
+    ASSERT_NE(effects, nullptr);
+
+    app->Hotkeys().EnableHotkeys(true);
+    effects->SetEffectHotkey((2 << 16) | 0x70, 10003);  // Ctrl+F1 on effect button 4
+    std::string bound;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            std::string line;
+            while (portal.ReadLine(line, 10))
+                if (line.find("bind effect-10003") == 0) bound = line;
+            return !bound.empty();
+        },
+        5000));
+    EXPECT_EQ(bound, "bind effect-10003 CTRL+F1 LW52 effect button 4");
+
+    ASSERT_TRUE(SInputHotKeyDlg::desktopStatus);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return SInputHotKeyDlg::desktopStatus(10003).contains("CTRL+F1"); }, 5000))
+        << SInputHotKeyDlg::desktopStatus(10003).toStdString();
+    SInputHotKeyDlg dialog(SInputHotKeyDlg::kLayoutName, 0, QString(), window);
+    dialog.SetHotkeyId(10003);
+    EXPECT_EQ(dialog.DesktopStatusText(), "桌面已确认此热键：CTRL+F1");
+
+    portal.WriteLine("activate effect-10003");
+    EXPECT_TRUE(CardParamBecomes(4, 3));
+    EXPECT_TRUE(ButtonChecked(10003));
 }
 
 }  // namespace

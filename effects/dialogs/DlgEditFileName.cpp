@@ -10,7 +10,7 @@ CDlgEditFileName::CDlgEditFileName(const QString& name, QWidget* parent)
 
 void CDlgEditFileName::OnOK() {
     const QString name = TrimmedName();
-    if (name.isEmpty()) return Refuse("特效名称不能为空！");
+    if (name.isEmpty()) return Refuse(QObject::tr("特效名称不能为空！"));
     m_name = name.left(kMaxNameLength);
     done(kEndOk);
 }

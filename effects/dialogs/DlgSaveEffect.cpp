@@ -22,7 +22,7 @@ CDlgSaveEffect::CDlgSaveEffect(CWorkSpace& workspace, QWidget* parent)
     if (!m_type || !m_location) return;
     {
         const QSignalBlocker blocker(m_type);
-        m_type->addItems({"设备音效", "我的音效"});
+        m_type->addItems({QObject::tr("设备音效"), QObject::tr("我的音效")});
         m_type->setCurrentIndex(-1);
     }
     connect(m_type, &QComboBox::currentIndexChanged, this, &CDlgSaveEffect::FillLocations);
@@ -47,10 +47,11 @@ void CDlgSaveEffect::FillLocations(int type) {
     m_location->clear();
     QStringList texts;
     if (type == kTypeCard) {
-        for (int i = 1; i <= kCardSlots; ++i) texts << QString("设备自定义%1").arg(i);
+        for (int i = 1; i <= kCardSlots; ++i) texts << QObject::tr("设备自定义%1").arg(i);
     } else if (type == kTypeUser) {
         // The user's effects follow the card's three on the effects page.
-        for (int i = 0; i < kUserSlots; ++i) texts << QString("自定义%1").arg(kCardSlots + 1 + i);
+        for (int i = 0; i < kUserSlots; ++i)
+            texts << QObject::tr("自定义%1").arg(kCardSlots + 1 + i);
     }
     m_location->addItems(texts);
     // Filling an empty list selects its first entry; the user has to choose.
@@ -60,12 +61,13 @@ void CDlgSaveEffect::FillLocations(int type) {
 void CDlgSaveEffect::OnOK() {
     const int type = m_type ? m_type->currentIndex() : -1;
     const int slot = m_location ? m_location->currentIndex() : -1;
-    if (type < 0) return Refuse("请选择保存类型！");
-    if (slot < 0) return Refuse("请选择保存位置！");
+    if (type < 0) return Refuse(QObject::tr("请选择保存类型！"));
+    if (slot < 0) return Refuse(QObject::tr("请选择保存位置！"));
     const QString name = TrimmedName();
-    if (name.isEmpty()) return Refuse("音效名称不能为空！");
-    if (!m_workspace.IsConnected()) return Refuse("您未连接设备，请先连接设备！");
-    if (!m_workspace.SaveEffectToSlot(type, slot, name.toStdString())) return Refuse("保存失败！");
+    if (name.isEmpty()) return Refuse(QObject::tr("音效名称不能为空！"));
+    if (!m_workspace.IsConnected()) return Refuse(QObject::tr("您未连接设备，请先连接设备！"));
+    if (!m_workspace.SaveEffectToSlot(type, slot, name.toStdString()))
+        return Refuse(QObject::tr("保存失败！"));
     m_savedType = type;
     m_savedSlot = slot;
     done(kEndOk);

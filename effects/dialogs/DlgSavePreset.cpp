@@ -10,10 +10,15 @@
 namespace {
 constexpr int kUserPresetSlots = 4;
 
+// The names of the groups that have presets, for the translation tools.
+[[maybe_unused]] constexpr const char* kGroupNames[] = {QT_TRANSLATE_NOOP("QObject", "均衡"),
+                                                        QT_TRANSLATE_NOOP("QObject", "混响"),
+                                                        QT_TRANSLATE_NOOP("QObject", "变声")};
+
 QString GroupName(int group) {
     const auto& groups = lw52::ParamGroups();
     if (group < 0 || group >= static_cast<int>(groups.size())) return QString();
-    return QString::fromUtf8(groups[static_cast<size_t>(group)].name);
+    return QObject::tr(groups[static_cast<size_t>(group)].name);
 }
 }  // namespace
 
@@ -22,10 +27,10 @@ CDlgSavePreset::CDlgSavePreset(CWorkSpace& workspace, int group, QWidget* parent
       m_workspace(workspace),
       m_group(group) {
     if (auto* title = FindControlAs<QLabel>(Content(), "txt_title"))
-        title->setText(QString("保存预设-%1").arg(GroupName(group)));
+        title->setText(QObject::tr("保存预设-%1").arg(GroupName(group)));
     m_location = FindControlAs<QComboBox>(Content(), "combo_save_to");
     if (!m_location) return;
-    for (int i = 1; i <= kUserPresetSlots; ++i) m_location->addItem(QString("自定义%1").arg(i));
+    for (int i = 1; i <= kUserPresetSlots; ++i) m_location->addItem(QObject::tr("自定义%1").arg(i));
     m_location->setCurrentIndex(-1);  // the user has to choose
 }
 
@@ -35,11 +40,11 @@ void CDlgSavePreset::SelectLocation(int slot) {
 
 void CDlgSavePreset::OnOK() {
     const int slot = m_location ? m_location->currentIndex() : -1;
-    if (slot < 0) return Refuse("请选择预设的保存位置！");
+    if (slot < 0) return Refuse(QObject::tr("请选择预设的保存位置！"));
     const QString name = TrimmedName();
-    if (name.isEmpty()) return Refuse("预设名称不能为空！");
+    if (name.isEmpty()) return Refuse(QObject::tr("预设名称不能为空！"));
     if (!m_workspace.SaveCustomPreset(name.toStdString(), m_group, slot))
-        return Refuse("保存失败！");
+        return Refuse(QObject::tr("保存失败！"));
     m_savedSlot = slot;
     done(kEndOk);
 }

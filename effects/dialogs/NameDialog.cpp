@@ -60,7 +60,7 @@ QString CNameDialog::TrimmedName() const {
 }
 
 void CNameDialog::Refuse(const QString& text) {
-    msgbox::Show(this, text, "提示", msgbox::kOk);
+    msgbox::Show(this, text, QObject::tr("提示"), msgbox::kOk);
 }
 
 // Without a window frame the caption strip moves the dialog.

@@ -2,7 +2,7 @@
 change tabs, electronic voice, and the overlays that cover groups of them."""
 
 import kit
-from uixml import Rect
+from uixml import Rect, Text
 
 GAP = 6
 MIXER_H = 136
@@ -129,7 +129,8 @@ def _reverb_pitch(rect):
 
 def _electric(rect):
     e = kit.frame("electric_panel", rect)
-    e.add(kit.label("txt_electric_title", Rect(8, 4, 40, 22), "电音", role="section",
+    e.add(kit.label("txt_electric_title", Rect(8, 4, 40, 22),
+                    Text("电音", "title of the electronic voice bar"), role="section",
                     align=kit.LEFT))
     scale = e.add(kit.frame("electric_scale", Rect(52, 4, 100, 22), role="group"))
     for i, text in enumerate(["大调", "小调"]):

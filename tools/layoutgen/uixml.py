@@ -27,6 +27,27 @@ class Rect:
         return self.x < o.right and o.x < self.right and self.y < o.bottom and o.y < self.bottom
 
 
+# The properties a user reads. Their texts in the source language (Chinese) go to the
+# translators and are translated by the loader; every other string (ids, roles, layout
+# names, numbers, note names, the few English words) is marked notr="true".
+TEXT_PROPERTIES = {"text", "toolTip", "windowTitle", "placeholderText", "title", "text1", "text2"}
+
+
+@dataclass(frozen=True)
+class Text:
+    """A text with a note that tells it apart from the same words elsewhere in its layout
+    (they may need another translation: a title where a button has room for more)."""
+    value: str
+    note: str
+
+
+def translatable(name, value):
+    if isinstance(value, Text):
+        value = value.value
+    return name in TEXT_PROPERTIES and isinstance(value, str) and any(
+        ord(ch) > 0x2e7f for ch in value)
+
+
 # Typed property values; plain bool/int/float/str map to <bool>/<number>/<double>/<string>.
 @dataclass(frozen=True)
 class Enum:
@@ -93,15 +114,21 @@ class Widget:
             yield from c.walk()
 
 
-def _value(parent, v):
+def _value(parent, v, tr=False):
     if isinstance(v, bool):
         ET.SubElement(parent, "bool").text = "true" if v else "false"
     elif isinstance(v, int):
         ET.SubElement(parent, "number").text = str(v)
     elif isinstance(v, float):
         ET.SubElement(parent, "double").text = repr(v)
-    elif isinstance(v, str):
-        ET.SubElement(parent, "string").text = v
+    elif isinstance(v, (str, Text)):
+        e = ET.SubElement(parent, "string")
+        if not tr:
+            e.set("notr", "true")
+        if isinstance(v, Text):
+            e.set("comment", v.note)  # the loader and lupdate take it as disambiguation
+            v = v.value
+        e.text = v
     elif isinstance(v, Enum):
         ET.SubElement(parent, "enum").text = v.value
     elif isinstance(v, Flags):
@@ -132,7 +159,8 @@ def _value(parent, v):
 def _widget(parent, w):
     e = ET.SubElement(parent, "widget", {"class": w.cls, "name": w.name})
     if w.title is not None:
-        _value(ET.SubElement(e, "attribute", name="title"), w.title)
+        _value(ET.SubElement(e, "attribute", name="title"), w.title,
+               translatable("title", w.title))
     props = list(w.props)
     if w.rect is not None:
         props.insert(0, ("geometry", w.rect, True))
@@ -142,7 +170,7 @@ def _widget(parent, w):
         p = ET.SubElement(e, "property", name=name)
         if not stdset:
             p.set("stdset", "0")
-        _value(p, value)
+        _value(p, value, translatable(name, value))
     for c in w.children:
         _widget(e, c)
 

@@ -25,14 +25,14 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text, int 
 QWidget* BuiltContent(QWidget* parent) {
     auto* content = new QWidget(parent);
     content->resize(kWidth, kHeight);
-    auto* title = new QLabel(QStringLiteral("请输入热键"), content);
+    auto* title = new QLabel(QObject::tr("请输入热键"), content);
     title->setObjectName("txt_title");
     auto* close = Button(content, "btn_close", QStringLiteral("×"), 0);
     close->setFlat(true);
     auto* input = new QLineEdit(content);
     input->setObjectName("txt_hotkey_input");
-    auto* ok = Button(content, "btnOK", QStringLiteral("确定"), SInputHotKeyDlg::kCommandOk);
-    auto* cancel = Button(content, "btnCancel", QStringLiteral("取消"), 0);
+    auto* ok = Button(content, "btnOK", QObject::tr("确定"), SInputHotKeyDlg::kCommandOk);
+    auto* cancel = Button(content, "btnCancel", QObject::tr("取消"), 0);
 
     auto* top = new QHBoxLayout;
     top->addWidget(title, 1);
@@ -87,6 +87,26 @@ QWidget* SInputHotKeyDlg::BuildContent(const QString& layoutName) {
     if (!LayoutPath(layoutName).isEmpty())
         if (QWidget* loaded = LoadLayout(layoutName, this)) return loaded;
     return BuiltContent(this);
+}
+
+std::function<QString(int)> SInputHotKeyDlg::desktopStatus;
+
+void SInputHotKeyDlg::SetHotkeyId(int id) {
+    const QString text = desktopStatus ? desktopStatus(id) : QString();
+    if (text.isEmpty()) return;
+    if (!status_) {
+        status_ = new QLabel(this);
+        status_->setObjectName("txt_desktop_status");
+        status_->setWordWrap(true);
+        status_->setContentsMargins(10, 0, 10, 6);
+        layout()->addWidget(status_);
+        setFixedSize(width(), height() + 36);
+    }
+    status_->setText(text);
+}
+
+QString SInputHotKeyDlg::DesktopStatusText() const {
+    return status_ ? status_->text() : QString();
 }
 
 void SInputHotKeyDlg::OnOk() {

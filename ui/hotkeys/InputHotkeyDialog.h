@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class CHotkeyField;
 class QLabel;
@@ -22,6 +23,13 @@ class SInputHotKeyDlg : public QDialog {
     SInputHotKeyDlg(const QString& layoutName, uint32_t currentHotkey, const QString& title,
                     QWidget* parent = nullptr);
 
+    // The line under the field about how the desktop takes system-wide hotkeys: given the
+    // hotkey's id, says whether the desktop confirmed it (empty: nothing to say, as on X11).
+    static std::function<QString(int id)> desktopStatus;
+    // Shows desktopStatus for id.
+    void SetHotkeyId(int id);
+    QString DesktopStatusText() const;
+
     uint32_t Hotkey() const { return hotkey_; }
     const QString& HotkeyText() const { return hotkeyText_; }
     CHotkeyField* Field() const { return field_; }
@@ -31,6 +39,7 @@ class SInputHotKeyDlg : public QDialog {
     void OnOk();
 
     CHotkeyField* field_ = nullptr;
+    QLabel* status_ = nullptr;
     uint32_t hotkey_ = 0;
     QString hotkeyText_;
 };
