@@ -154,12 +154,18 @@ class PanelStandIn {
         });
     }
     ~PanelStandIn() {
-        m_thread.join();
+        Finish();
         close(m_listen);
     }
-    std::string requestOp;
+    // The operation the client asked for, once the stand-in has answered it.
+    std::string Finish() {
+        if (m_thread.joinable()) m_thread.join();
+        return requestOp;
+    }
 
   private:
+    std::string requestOp;  // written by the stand-in's thread: read after it has ended
+
     int m_listen = -1;
     std::thread m_thread;
 };
@@ -184,7 +190,7 @@ TEST_F(CliDoctorTest, ACardThePanelHoldsIsNoFault) {
     {
         PanelStandIn panel(dir.Path() + "/lw52panel.control");
         r = Doctor({"--json", "doctor", "--devices"});
-        EXPECT_EQ(panel.requestOp, "info");
+        EXPECT_EQ(panel.Finish(), "info");
     }
     EXPECT_EQ(r.exitCode, 0) << r.out;
     const Json::Value out = ParseJson(r.out);
