@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <cstdio>
 
 #include "AppPaths.h"
+#include "DesktopNotifier.h"
 #include "DeviceManager.h"
 #include "DlgUpgradeFirmware.h"
 #include "InputHotkeyDialog.h"
@@ -21,6 +23,7 @@
 #include "MessageBox.h"
 #include "PanelArgs.h"
 #include "PortalGlobalShortcuts.h"
+#include "SessionBus.h"
 #include "SysInfo.h"
 #include "X11GlobalHotkeys.h"
 
@@ -72,6 +75,7 @@ CMainApp::CMainApp()
 
 CMainApp::~CMainApp() {
     DestroyWindows();
+    m_notifier.reset();
     m_hotkeys.SetHotkeyHost(nullptr);
     m_globalHotkeys.reset();
     m_portalHotkeys.reset();
@@ -108,12 +112,16 @@ bool CMainApp::Init() {
     m_session.Protocol().SetNotifyCenter(&m_notifyCenter, this);
     m_session.Protocol().SetMessageSink(&m_protocolPoster);
     m_session.onStartupConnected = [this] { m_workspace->ReadStateFromCard(); };
-    m_session.onWorkspaceNotify = [this](bool removed) { m_workspace->OnDeviceChanged(removed); };
+    m_session.onWorkspaceNotify = [this](bool removed) {
+        m_workspace->OnDeviceChanged(removed);
+        AnnounceCardChange();
+    };
     if (m_session.Init()) {
         m_workspace->SetDeviceManager(m_session.Manager());
         if (!m_session.ConnectAtStartup())
             QV_LOG("no card at start-up: %s", m_session.LastError().c_str());
     }
+    m_cardPresent = m_session.IsConnected();
     return true;
 }
 
@@ -148,7 +156,7 @@ void CMainApp::StartGlobalHotkeys() {
     SInputHotKeyDlg::desktopStatus = nullptr;
     if (m_globalHotkeys->Available()) return;
     QV_LOG("no X11 hotkeys: %s", m_globalHotkeys->LastError().c_str());
-    if (PortalGlobalShortcuts::SessionBusConfigured() &&
+    if (session_bus::Configured() &&
         PortalGlobalShortcuts::Present(QDBusConnection::sessionBus())) {
         m_portalHotkeys = std::make_unique<PortalGlobalShortcuts>(QDBusConnection::sessionBus());
         if (m_portalHotkeys->Start()) {
@@ -258,7 +266,34 @@ void CMainApp::StartWindows() {
     m_hideWindow = new CMainHideWnd(*this);
     m_hideWindow->InitDialog();
     m_hideWindow->hide();
+    if (session_bus::Configured() && !m_notifier)
+        m_notifier = std::make_unique<CDesktopNotifier>(QDBusConnection::sessionBus(), [this] {
+            if (m_hideWindow) m_hideWindow->ShowMainWindow();
+        });
     SwitchToWindow(0);
+}
+
+bool CMainApp::TrayReachable() const {
+    return m_hideWindow && m_hideWindow->TrayReachable();
+}
+
+bool CMainApp::MainWindowInSight() const {
+    return m_mainWindow && m_mainWindow->isVisible() && !m_mainWindow->isMinimized();
+}
+
+void CMainApp::AnnounceCardChange() {
+    const bool present = m_session.IsConnected();
+    if (present == m_cardPresent) return;  // a failed open, or a removal of another device
+    m_cardPresent = present;
+    // In sight, the page itself shows the change.
+    if (!m_notifier || MainWindowInSight()) return;
+    if (present)
+        m_notifier->Notify(QObject::tr("林雾LW52 已连接"), QObject::tr("声卡已插入，可以使用了"),
+                           QStringLiteral("device.added"));
+    else
+        m_notifier->Notify(QObject::tr("林雾LW52 已断开"),
+                           QObject::tr("声卡已拔出，插回后会自动连接"),
+                           QStringLiteral("device.removed"));
 }
 
 void CMainApp::Uninit() {

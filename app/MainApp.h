@@ -19,6 +19,7 @@
 #include "WindowTimers.h"
 #include "WorkSpace.h"
 
+class CDesktopNotifier;
 class CMainDlg;
 class X11GlobalHotkeys;
 class PortalGlobalShortcuts;
@@ -60,6 +61,13 @@ class CMainApp : public QObject {
     CMainDlg* MainWindow() const { return m_mainWindow; }
     void ForgetMainWindow(CMainDlg* window);
     CMainHideWnd* HideWindow() const { return m_hideWindow; }
+    // Whether a hidden main window can be brought back through the tray icon; without a way
+    // back, closing the main window minimises it instead.
+    bool TrayReachable() const;
+    // The main window exists, is shown and is not minimised.
+    bool MainWindowInSight() const;
+    // The desktop notifications (null without a session bus); from StartWindows on.
+    CDesktopNotifier* Notifier() const { return m_notifier.get(); }
     CWorkSpace* Workspace() const { return m_workspace.get(); }
     CQvAudioProtocol* GetProtocol() { return m_workspace ? &m_session.Protocol() : nullptr; }
     CDeviceSession& Session() { return m_session; }
@@ -85,6 +93,9 @@ class CMainApp : public QObject {
     // The system is about to end the session (logout, shutdown, SIGTERM): the main window's
     // pages finish what they do, with their files complete.
     void OnSessionEnding();
+    // After an arrival or removal: tells the desktop when the card came or went while the
+    // main window is out of sight.
+    void AnnounceCardChange();
 
     std::string m_languageOption;
     std::string m_language;
@@ -105,6 +116,9 @@ class CMainApp : public QObject {
     // the control interface.
     CMessagePoster m_protocolPoster;
     std::unique_ptr<CPanelControl> m_control;
+
+    std::unique_ptr<CDesktopNotifier> m_notifier;
+    bool m_cardPresent = false;  // as last announced
 
     CMainHideWnd* m_hideWindow = nullptr;
     QPointer<CMainDlg> m_mainWindow;

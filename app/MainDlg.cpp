@@ -205,6 +205,14 @@ void CMainDlg::ShowUpgradeDialog() {
 }
 
 void CMainDlg::closeEvent(QCloseEvent* event) {
+    // A window that closes to the tray, with no tray to come back through, would leave the
+    // program running out of reach: it is minimised instead and stays in the task bar.
+    if (!m_app.SwitchPending() && m_app.Settings().GetInt(CSettings::kCloseBtnOperation) != 1 &&
+        !m_app.TrayReachable()) {
+        event->ignore();
+        showMinimized();
+        return;
+    }
     OnDestroy();
     event->accept();
 }

@@ -1,6 +1,8 @@
 #include "MainHideWnd.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDialog>
 #include <QEvent>
 #include <QLabel>
@@ -15,8 +17,13 @@
 #include "MainDlg.h"
 #include "Menus.h"
 #include "MessageBox.h"
+#include "SessionBus.h"
 #include "UiLoader.h"
 #include "Version.h"
+
+namespace {
+const QString kStatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+}
 
 CMainHideWnd::CMainHideWnd(CMainApp& app)
     : QWidget(nullptr),
@@ -52,6 +59,29 @@ void CMainHideWnd::InitDialog() {
     // Without a tray host (some desktops, offscreen) the program runs without the icon.
     m_iconAdded = QSystemTrayIcon::isSystemTrayAvailable();
     if (m_iconAdded) m_tray->show();
+    WatchStatusNotifierHost();
+}
+
+// Qt puts the icon on a StatusNotifier host when the session bus has one (KDE, GNOME with
+// the AppIndicator extension) and on an X11 tray otherwise. The host can go away later (the
+// extension switched off, the shell stopped); its watcher's name is followed so that closing
+// the main window knows whether the icon still leads back.
+void CMainHideWnd::WatchStatusNotifierHost() {
+    if (!m_iconAdded || !session_bus::Configured()) return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnectionInterface* names = bus.interface();
+    if (!names || !names->isServiceRegistered(kStatusNotifierWatcher).value()) return;
+    m_statusNotifier = m_watcherPresent = true;
+    m_watcher = new QDBusServiceWatcher(kStatusNotifierWatcher, bus,
+                                        QDBusServiceWatcher::WatchForOwnerChange, this);
+    QObject::connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+                     [this](const QString&, const QString&, const QString& owner) {
+                         m_watcherPresent = !owner.isEmpty();
+                     });
+}
+
+bool CMainHideWnd::TrayReachable() const {
+    return m_iconAdded && (!m_statusNotifier || m_watcherPresent);
 }
 
 void CMainHideWnd::ShowMainWindow() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusServiceWatcher>
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -31,10 +32,14 @@ class CMainHideWnd : public QWidget {
     CWindowTimers& Timers() { return *m_timers; }
     IMessageSink& Messages() { return m_poster; }
     bool TrayIconAdded() const { return m_iconAdded; }
+    // Whether the user can come back through the tray icon: it was added, and the desktop's
+    // tray (the StatusNotifier host it was registered with) is still there.
+    bool TrayReachable() const;
     QMenu* TrayMenu() const { return m_menu; }
     QWidget* AboutWindow() const { return m_about; }
 
   private:
+    void WatchStatusNotifierHost();
     void ShowAbout();
     void Exit();
 
@@ -44,5 +49,9 @@ class CMainHideWnd : public QWidget {
     QSystemTrayIcon* m_tray = nullptr;
     QMenu* m_menu = nullptr;
     bool m_iconAdded = false;
+    // The icon went to a StatusNotifier host (not an X11 tray): its watcher is followed.
+    bool m_statusNotifier = false;
+    bool m_watcherPresent = false;
+    QDBusServiceWatcher* m_watcher = nullptr;
     QPointer<QWidget> m_about;
 };

@@ -21,8 +21,8 @@
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "ParamTable.h"
-#include "PortalGlobalShortcuts.h"
 #include "QvAudioProtocol.h"
+#include "SessionBus.h"
 #include "SoundPads.h"
 #include "SoundSender.h"
 #include "UiEvents.h"
@@ -68,7 +68,7 @@ void CPanelControl::Start(const QString& socketPath) {
         QV_LOG("no control socket at %s: %s", qPrintable(socketPath), qPrintable(error));
         m_socket.reset();
     }
-    if (!PortalGlobalShortcuts::SessionBusConfigured()) {
+    if (!session_bus::Configured()) {
         QV_LOG("no session bus: the control interface is on the socket only");
     } else {
         m_bus = std::make_unique<CControlBus>(m_service);

@@ -33,6 +33,10 @@ void ArmScreenshot(CMainApp& app, const QString& file, int delayMs) {
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName("lw52panel");
+    // The tray's title and the windows' names in the task bar; the desktop file ties the
+    // windows (the Wayland app id) and the notifications to the installed icon and name.
+    QApplication::setApplicationDisplayName(QStringLiteral("林雾LW52"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.lw52.Panel"));
 
     std::vector<std::string> args;
     for (const QString& arg : QApplication::arguments().mid(1)) args.push_back(arg.toStdString());

@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>CDesktopNotifier</name>
+    <message>
+        <source>显示主窗口</source>
+        <translation>Show the main window</translation>
+    </message>
+</context>
+<context>
     <name>CoreMessages</name>
     <message>
         <source>固件升级失败：</source>
@@ -997,6 +1004,22 @@ The firmware is up to date</translation>
     <message>
         <source>请输入热键</source>
         <translation>Enter a hotkey</translation>
+    </message>
+    <message>
+        <source>林雾LW52 已连接</source>
+        <translation>林雾LW52 connected</translation>
+    </message>
+    <message>
+        <source>声卡已插入，可以使用了</source>
+        <translation>The sound card is plugged in and ready</translation>
+    </message>
+    <message>
+        <source>林雾LW52 已断开</source>
+        <translation>林雾LW52 disconnected</translation>
+    </message>
+    <message>
+        <source>声卡已拔出，插回后会自动连接</source>
+        <translation>The sound card was unplugged; it connects again by itself when plugged back in</translation>
     </message>
 </context>
 <context>

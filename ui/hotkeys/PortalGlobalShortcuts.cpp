@@ -5,7 +5,6 @@
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
-#include <QFileInfo>
 #include <QList>
 
 namespace {
@@ -154,12 +153,6 @@ void PortalGlobalShortcuts::Unregister(int id) {
         m_bindAgain = true;
     else if (!m_bindTimer.isActive())
         m_bindTimer.start(kUnbindDelayMs);
-}
-
-bool PortalGlobalShortcuts::SessionBusConfigured() {
-    if (const char* address = getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address) return true;
-    const char* run = getenv("XDG_RUNTIME_DIR");
-    return run && *run && QFileInfo(QString::fromLocal8Bit(run) + "/bus").exists();
 }
 
 QString PortalGlobalShortcuts::StatusText(int id) const {

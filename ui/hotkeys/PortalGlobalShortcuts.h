@@ -34,9 +34,6 @@ class PortalGlobalShortcuts : public QObject, public IGlobalHotkeys {
     explicit PortalGlobalShortcuts(const QDBusConnection& bus, QObject* parent = nullptr);
     ~PortalGlobalShortcuts() override;
 
-    // Whether this session has a bus to look on at all (an address, or the runtime folder's
-    // bus socket): without one Qt would try to start a bus of its own.
-    static bool SessionBusConfigured();
     // Whether the bus has a portal that offers global shortcuts (asked once, at most 1 s).
     static bool Present(const QDBusConnection& bus);
     // Opens the session (its answer comes later). False when the request cannot be sent.
