@@ -13,7 +13,6 @@
 //   drop-tray           the watcher leaves the bus           -> "dropped"
 // It prints "ready" once registered, "item SERVICE PATH" when the item registers and
 // "notify ID REPLACES|APP|ICON|SUMMARY|BODY|ACTIONS|DESKTOP-ENTRY|CATEGORY" per notification.
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -24,7 +23,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QObject>
-#include <QSocketNotifier>
 #include <QStringList>
 #include <QVariantMap>
 #include <cstdio>
@@ -32,13 +30,10 @@
 #include <string>
 #include <vector>
 
+#include "StandInConsole.h"
+
 namespace {
-
-void Say(const QString& line) {
-    printf("%s\n", line.toUtf8().constData());
-    fflush(stdout);
-}
-
+const auto Say = [](const QString& line) { StandInConsole::Say(line); };
 }  // namespace
 
 class Watcher : public QObject, protected QDBusContext {
@@ -274,21 +269,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     Shell shell(bus, watcher, notifications);
-    QSocketNotifier input(0, QSocketNotifier::Read);
-    std::string pending;
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char chunk[512];
-        const ssize_t n = read(0, chunk, sizeof chunk);
-        if (n <= 0) {
-            QCoreApplication::quit();
-            return;
-        }
-        pending.append(chunk, static_cast<size_t>(n));
-        for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            shell.Command(QString::fromStdString(pending.substr(0, end)));
-            pending.erase(0, end + 1);
-        }
-    });
+    StandInConsole console(
+        [&](const std::string& line) { shell.Command(QString::fromStdString(line)); });
     Say("ready");
     return app.exec();
 }

@@ -13,17 +13,13 @@
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
-#include <QSocketNotifier>
 #include <cstdio>
 #include <string>
 
+#include "StandInConsole.h"
+
 namespace {
-
-void Say(const std::string& line) {
-    printf("%s\n", line.c_str());
-    fflush(stdout);
-}
-
+const auto Say = [](const std::string& line) { StandInConsole::Say(line); };
 }  // namespace
 
 class LoginManager : public QObject {
@@ -69,34 +65,21 @@ int main(int argc, char** argv) {
         fprintf(stderr, "lw52-logind-standin: cannot register on the bus\n");
         return 1;
     }
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    std::string pending;
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buffer[256];
-        const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            QCoreApplication::quit();
+    StandInConsole console([&](const std::string& line) {
+        const size_t space = line.find(' ');
+        const std::string command = line.substr(0, space);
+        const bool value = space != std::string::npos && line.substr(space + 1) == "1";
+        const char* member = command == "sleep"      ? "PrepareForSleep"
+                             : command == "shutdown" ? "PrepareForShutdown"
+                                                     : nullptr;
+        if (!member) {
+            Say("error: unknown command " + command);
             return;
         }
-        pending.append(buffer, static_cast<size_t>(n));
-        for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            const std::string line = pending.substr(0, end);
-            pending.erase(0, end + 1);
-            const size_t space = line.find(' ');
-            const std::string command = line.substr(0, space);
-            const bool value = space != std::string::npos && line.substr(space + 1) == "1";
-            const char* member = command == "sleep"      ? "PrepareForSleep"
-                                 : command == "shutdown" ? "PrepareForShutdown"
-                                                         : nullptr;
-            if (!member) {
-                Say("error: unknown command " + command);
-                continue;
-            }
-            QDBusMessage signal = QDBusMessage::createSignal(
-                "/org/freedesktop/login1", "org.freedesktop.login1.Manager", member);
-            signal << value;
-            Say(bus.send(signal) ? "sent " + line : "error: not sent");
-        }
+        QDBusMessage signal = QDBusMessage::createSignal("/org/freedesktop/login1",
+                                                         "org.freedesktop.login1.Manager", member);
+        signal << value;
+        Say(bus.send(signal) ? "sent " + line : "error: not sent");
     });
     Say("ready");
     return QCoreApplication::exec();

@@ -6,7 +6,6 @@
 //   activate SHORTCUT_ID     emit Activated for the session's shortcut
 //   refuse                   answer the next bind with response 2 (the user cancelled)
 // It prints "ready" once registered and "bind ID TRIGGER DESCRIPTION" per bound shortcut.
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -17,11 +16,12 @@
 #include <QDBusObjectPath>
 #include <QDateTime>
 #include <QObject>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QVariantMap>
 #include <cstdio>
 #include <string>
+
+#include "StandInConsole.h"
 
 // One entry of a(sa{sv}); outside any unnamed namespace, so the slot's signature names the
 // registered type.
@@ -47,12 +47,7 @@ const QDBusArgument& operator>>(const QDBusArgument& in, Shortcut& s) {
 }
 
 namespace {
-
-void Say(const QString& line) {
-    printf("%s\n", line.toUtf8().constData());
-    fflush(stdout);
-}
-
+const auto Say = [](const QString& line) { StandInConsole::Say(line); };
 }  // namespace
 
 class Portal : public QObject, protected QDBusContext {
@@ -134,8 +129,6 @@ int main(int argc, char** argv) {
         fprintf(stderr, "cannot register on the session bus\n");
         return 1;
     }
-    QSocketNotifier input(0, QSocketNotifier::Read);
-    std::string pending;
     auto command = [&](const std::string& line) {
         if (line.rfind("activate ", 0) == 0) {
             QDBusMessage signal =
@@ -151,19 +144,7 @@ int main(int argc, char** argv) {
             Say("ok");
         }
     };
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char chunk[512];
-        const ssize_t n = read(0, chunk, sizeof chunk);
-        if (n <= 0) {
-            QCoreApplication::quit();
-            return;
-        }
-        pending.append(chunk, static_cast<size_t>(n));
-        for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            command(pending.substr(0, end));
-            pending.erase(0, end + 1);
-        }
-    });
+    StandInConsole console(command);
     Say("ready");
     return app.exec();
 }
