@@ -22,26 +22,41 @@ CDesktopNotifier::CDesktopNotifier(const QDBusConnection& bus, std::function<voi
 
 void CDesktopNotifier::Notify(const QString& summary, const QString& body,
                               const QString& category) {
+    const Pending note{summary, body, category};
+    if (m_inFlight)
+        m_next = note;
+    else
+        Send(note);
+}
+
+void CDesktopNotifier::Send(const Pending& note) {
     QVariantMap hints;
     hints["desktop-entry"] = QStringLiteral("net.lw52.Panel");
-    hints["category"] = category;
+    hints["category"] = note.category;
     hints["urgency"] = QVariant::fromValue(uchar(1));  // normal
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, "Notify");
-    call << QStringLiteral("林雾LW52") << m_id << QStringLiteral("net.lw52.Panel") << summary
-         << body << QStringList{QStringLiteral("default"), tr("显示主窗口")} << hints
+    call << QStringLiteral("林雾LW52") << m_id << QStringLiteral("net.lw52.Panel") << note.summary
+         << note.body << QStringList{QStringLiteral("default"), tr("显示主窗口")} << hints
          << int(-1);  // the server's own display time
     // Asynchronous: the server may be slow or missing, and this runs on the UI thread.
+    m_inFlight = true;
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, 5000), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
+        m_inFlight = false;
         const QDBusPendingReply<uint> reply = *w;
         if (reply.isError()) {
             if (!m_failureLogged)
                 QV_LOG("no desktop notification: %s", qPrintable(reply.error().message()));
             m_failureLogged = true;
-            return;
+        } else {
+            m_id = reply.value();
         }
-        m_id = reply.value();
+        if (m_next) {
+            const Pending next = *m_next;
+            m_next.reset();
+            Send(next);
+        }
     });
 }
 

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 // Desktop notifications (org.freedesktop.Notifications on the session bus). Each one replaces
 // the one before, so a quick replug leaves a single bubble; its default action ("显示主窗口")
@@ -28,8 +29,17 @@ class CDesktopNotifier : public QObject {
     void OnClosed(uint id, uint reason);
 
   private:
+    struct Pending {
+        QString summary, body, category;
+    };
+    void Send(const Pending& note);
+
     QDBusConnection m_bus;
     std::function<void()> m_onActivated;
     uint m_id = 0;
+    // One call at a time: a notification asked for while the server has not yet given the
+    // id of the last one waits for it (only the newest), so it can replace that one.
+    bool m_inFlight = false;
+    std::optional<Pending> m_next;
     bool m_failureLogged = false;
 };
