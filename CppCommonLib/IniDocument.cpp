@@ -87,7 +87,9 @@ bool CIniDocument::Read(const std::string& path, std::string* reason) {
     wide_.clear();
     suffix_.clear();
     indexed_ = false;
-    if (fileio::ReadWholeFile(path, original_, reason) == fileio::ReadStatus::kFailed) return false;
+    if (fileio::ReadWholeFile(path, original_, reason, kMaxFileBytes) ==
+        fileio::ReadStatus::kFailed)
+        return false;
     const std::string& bytes = original_;
     if (bytes.starts_with(kUtf16Mark)) {
         utf16_ = true;

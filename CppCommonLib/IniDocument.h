@@ -22,9 +22,13 @@ class CIniDocument {
 
     // The first bytes of a UTF-16LE file.
     static constexpr std::string_view kUtf16Mark = "\xFF\xFE";
+    // A larger file is not read (and so never rewritten): the settings of thousands of
+    // stored records stay far below it.
+    static constexpr size_t kMaxFileBytes = size_t{16} << 20;
 
     // Reads path. A missing file reads as empty 8-bit text; false with the reason when the
-    // file exists but cannot be read, and the text is then empty.
+    // file exists but cannot be read (or is not a regular file, or exceeds kMaxFileBytes), and
+    // the text is then empty.
     bool Read(const std::string& path, std::string* reason = nullptr);
     const std::string& Path() const { return path_; }
 

@@ -1,12 +1,16 @@
 #include "SafeFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <system_error>
@@ -55,31 +59,38 @@ void SyncFolder(const std::string& folder) {
 }
 }  // namespace
 
-ReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string* reason) {
+ReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string* reason,
+                         size_t maxBytes) {
     bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a FIFO planted under the name cannot hold the open forever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return ReadStatus::kMissing;
         Fail(reason, "cannot open " + path, errno);
         return ReadStatus::kFailed;
     }
-    // Read straight into the string; one spare byte lets the end show without growing it.
+    const auto refuse = [&](const std::string& what, int error) {
+        ::close(fd);
+        bytes.clear();
+        Fail(reason, what, error);
+        return ReadStatus::kFailed;
+    };
+    const std::string tooLarge = path + " is larger than " + std::to_string(maxBytes) + " bytes";
     struct stat st {};
-    size_t capacity =
-        (::fstat(fd, &st) == 0 && st.st_size > 0) ? static_cast<size_t>(st.st_size) + 1 : 0;
+    if (::fstat(fd, &st) != 0) return refuse("cannot check " + path, errno);
+    if (!S_ISREG(st.st_mode)) return refuse(path + " is not a regular file", EINVAL);
+    if (static_cast<uint64_t>(st.st_size) > maxBytes) return refuse(tooLarge, EFBIG);
+    // Read straight into the string; one spare byte lets the end show without growing it.
+    size_t capacity = st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 0;
     size_t used = 0;
     for (;;) {
-        if (used == capacity) capacity = capacity * 2 + 4096;
+        if (used > maxBytes) return refuse(tooLarge, EFBIG);  // grew while being read
+        if (used == capacity)
+            capacity = std::min(capacity * 2 + 4096, maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes);
         bytes.resize(capacity);
         const ssize_t n = ::read(fd, bytes.data() + used, capacity - used);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            bytes.clear();
-            Fail(reason, "cannot read " + path, error);
-            return ReadStatus::kFailed;
-        }
+        if (n < 0) return refuse("cannot read " + path, errno);
         if (n == 0) break;
         used += static_cast<size_t>(n);
     }
@@ -90,10 +101,30 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::strin
 
 namespace {
 
+// A writer killed between creating its temporary file and the rename leaves it behind. Those
+// of this target that are older than any write can take (downloads end within seconds) go
+// once a later write of the same file succeeds; a younger one may still be being written.
+constexpr time_t kStaleTempSeconds = 3600;
+
+void RemoveStaleTemps(const std::string& folder, const std::string& prefix) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const time_t now = ::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) continue;
+        struct stat st {};
+        const std::string path = folder + "/" + std::string(name);
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            now - st.st_mtime > kStaleTempSeconds)
+            ::unlink(path.c_str());
+    }
+    ::closedir(dir);
+}
+
 // The new contents come from fill(fd, what) into a temporary file beside the target, which is
 // flushed and renamed over it; what names the failure when fill returns false.
-bool ReplaceWith(const std::string& path, const std::function<bool(int, std::string&)>& fill,
-                 std::string* reason) {
+bool ReplaceWith(const std::string& path, const FillFn& fill, std::string* reason) {
     std::string target = path;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -117,8 +148,9 @@ bool ReplaceWith(const std::string& path, const std::function<bool(int, std::str
 
     const std::string folder = FolderOf(target);
     const size_t slash = target.rfind('/');
-    std::string temp =
-        folder + "/." + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    const std::string tempPrefix =
+        "." + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+    std::string temp = folder + "/" + tempPrefix + "XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return Fail(reason, "cannot create a temporary file in " + folder, errno);
 
@@ -129,7 +161,7 @@ bool ReplaceWith(const std::string& path, const std::function<bool(int, std::str
         return Fail(reason, what, error);
     };
     std::string what = "cannot write " + temp;
-    if (!fill(fd, what)) return abandon(what);
+    if (!fill(fd, temp, what)) return abandon(what);
     if (::fchmod(fd, mode) != 0) return abandon("cannot set the permissions of " + temp);
     if (::fsync(fd) != 0) return abandon("cannot flush " + temp);
     if (::close(fd) != 0) {
@@ -143,6 +175,7 @@ bool ReplaceWith(const std::string& path, const std::function<bool(int, std::str
         return Fail(reason, "cannot replace " + target, error);
     }
     SyncFolder(folder);
+    RemoveStaleTemps(folder, tempPrefix);
     return true;
 }
 
@@ -150,15 +183,26 @@ bool ReplaceWith(const std::string& path, const std::function<bool(int, std::str
 
 bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* reason) {
     return ReplaceWith(
-        path, [&](int fd, std::string&) { return WriteAll(fd, bytes); }, reason);
+        path, [&](int fd, const std::string&, std::string&) { return WriteAll(fd, bytes); },
+        reason);
+}
+
+bool ReplaceFileWith(const std::string& path, const FillFn& fill, std::string* reason) {
+    return ReplaceWith(path, fill, reason);
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& path, std::string* reason) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is copied: opening or reading a FIFO could wait forever.
+    const int in = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) return Fail(reason, "cannot open " + source, errno);
+    struct stat st {};
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        return Fail(reason, source + " is not a regular file", EINVAL);
+    }
     const bool ok = ReplaceWith(
         path,
-        [&](int fd, std::string& what) {
+        [&](int fd, const std::string&, std::string& what) {
             char buffer[65536];
             for (;;) {
                 const ssize_t n = ::read(in, buffer, sizeof buffer);

@@ -74,6 +74,7 @@ CMainApp::CMainApp()
 }
 
 CMainApp::~CMainApp() {
+    m_session.SetCardGoneWake(nullptr);
     DestroyWindows();
     m_notifier.reset();
     m_hotkeys.SetHotkeyHost(nullptr);
@@ -117,6 +118,11 @@ bool CMainApp::Init() {
         AnnounceCardChange();
     };
     if (m_session.Init()) {
+        // A card that hangs up unannounced is let go on the UI thread as on its removal.
+        m_session.SetCardGoneWake([this] {
+            QMetaObject::invokeMethod(
+                this, [this] { m_session.OnCardGone(); }, Qt::QueuedConnection);
+        });
         m_workspace->SetDeviceManager(m_session.Manager());
         if (!m_session.ConnectAtStartup())
             QV_LOG("no card at start-up: %s", m_session.LastError().c_str());

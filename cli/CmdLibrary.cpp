@@ -40,7 +40,8 @@ LibraryPaths Paths() {
 }
 
 int SaveOrFail(const CEffectLibrary& lib) {
-    return lib.Save() ? kExitOk : Fail("cannot write " + lib.Paths().saveFile);
+    std::string reason;
+    return lib.Save(&reason) ? kExitOk : Fail("cannot write the library: " + reason);
 }
 
 // Refuses a list name the panel's dialog would refuse.

@@ -24,6 +24,7 @@
 #include "MasterVolume.h"
 #include "PanelLink.h"
 #include "PcmConverter.h"
+#include "SafeFile.h"
 #include "SoundSender.h"
 #include "UploadVolume.h"
 #include "WaveFile.h"
@@ -119,31 +120,32 @@ int Prepare(const CliContext& ctx, const ClipArgs& args, const std::string& sour
     return Fail(std::string(upload::PrepareFailureText(result)) + " (" + why + ")");
 }
 
-// Writes the PCM as a 48 kHz mono 16-bit WAV file, replacing whatever path held; a file left
-// half-written (a full disk) is removed.
+// Writes the PCM as a 48 kHz mono 16-bit WAV file. A file is replaced whole (a temporary file
+// renamed over it), so a crash or a full disk leaves the earlier one; a FIFO or a device (a
+// pipe to another program) is written straight through, as there is nothing to keep.
 bool WriteCardWav(const std::string& path, const std::vector<uint8_t>& pcm, std::string& error) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    uint8_t header[upload::CWaveFile::kHeaderSize];
+    upload::MakeWavHeader(upload::Pcm16(1, upload::kCardSampleRate),
+                          static_cast<uint32_t>(pcm.size()), header);
+    std::string bytes(reinterpret_cast<const char*>(header), sizeof header);
+    bytes.append(reinterpret_cast<const char*>(pcm.data()), pcm.size());
+
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return fileio::ReplaceFileContents(path, bytes, &error);
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
         error = strerror(errno);
         return false;
     }
-    uint8_t header[upload::CWaveFile::kHeaderSize];
-    upload::MakeWavHeader(upload::Pcm16(1, upload::kCardSampleRate),
-                          static_cast<uint32_t>(pcm.size()), header);
-    bool ok = write(fd, header, sizeof header) == static_cast<ssize_t>(sizeof header);
-    for (size_t done = 0; ok && done < pcm.size();) {
-        const ssize_t n = write(fd, pcm.data() + done, pcm.size() - done);
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
+    bool ok = true;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        ok = n > 0 || (n < 0 && errno == EINTR);
+        if (n > 0) done += static_cast<size_t>(n);
     }
     if (!ok) error = strerror(errno);
-    struct stat st {};
-    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);  // never unlink a device
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        error = strerror(errno);
-    }
-    if (!ok && regular) unlink(path.c_str());
+    close(fd);
     return ok;
 }
 

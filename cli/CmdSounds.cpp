@@ -57,6 +57,7 @@ int Add(const CliContext& ctx, HotkeyConfig& config) {
     if (name.empty()) name = std::filesystem::path(file).stem().string();
     std::string reason;
     if (!config.AddLocalFile(text::Utf8ToUtf16(name), path, &reason)) return Fail(reason);
+    if (!config.Save()) return Fail("cannot write " + config.Path() + ": " + config.SaveError());
     const int id = pads::kLocalBase + static_cast<int>(config.Locals().size()) - 1;
     const SoundEntry& added = config.Locals().back();
     if (ctx.json)
@@ -81,6 +82,7 @@ int Favourite(const CliContext& ctx, HotkeyConfig& config) {
     if (config.IsFavourite(entry))
         return Fail("收藏夹中已经存在“" + text::Utf16ToUtf8(entry.Name()) + "”");
     config.AddFavourite(entry);
+    if (!config.Save()) return Fail("cannot write " + config.Path() + ": " + config.SaveError());
     const int favourite = pads::kFavouriteBase + static_cast<int>(config.Favourites().size()) - 1;
     if (ctx.json)
         PrintJson(PadJson(favourite, kTabFavourites, entry));

@@ -2,10 +2,14 @@
 // save-preset. They change the card exactly as the panel would, or ask the running panel to.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
+#include "Builtins.h"
 #include "Commands.h"
 #include "ControlResults.h"
 #include "CtlCard.h"
+#include "IniFile.h"
 #include "Json.h"
 #include "PanelLink.h"
 #include "ParamTable.h"
@@ -203,6 +207,21 @@ int CmdSaveEffect(const CliContext& ctx) {
         });
 }
 
+namespace {
+// The workspace keeps a saved preset in memory even when the settings file refused it: what
+// the file holds tells whether it was stored.
+bool PresetStored(const CWorkSpace& workspace, int group, int slot) {
+    const auto& list = workspace.PresetList(group);
+    const size_t index = static_cast<size_t>(lw52::BuiltinPresetCount(group) + slot);
+    lw52::PresetRecord stored;
+    return index < list.size() &&
+           CIniFile(workspace.SettingsPath())
+               .GetStruct("CustomPreset", std::to_string(group) + "_" + std::to_string(slot),
+                          &stored, sizeof stored) &&
+           std::memcmp(&stored, &list[index], sizeof stored) == 0;
+}
+}  // namespace
+
 int CmdSavePreset(const CliContext& ctx) {
     long group, slot;
     if (ctx.args.size() != 3 || !ParseInt(ctx.args[0], 1, 3, group) ||
@@ -218,8 +237,11 @@ int CmdSavePreset(const CliContext& ctx) {
         [&](Json::Value& result) {
             CtlCard card;
             if (!card.Open(ctx.devicePath) && !card.NoCardFound()) return Fail(card.Error());
-            card.Workspace().SaveCustomPreset(ctx.args[2], static_cast<int>(group),
-                                              static_cast<int>(slot));
+            CWorkSpace& workspace = card.Workspace();
+            if (!workspace.SaveCustomPreset(ctx.args[2], static_cast<int>(group),
+                                            static_cast<int>(slot)) ||
+                !PresetStored(workspace, static_cast<int>(group), static_cast<int>(slot)))
+                return Fail("cannot write " + workspace.SettingsPath());
             result["saved"] = ctx.args[2];
             result["group"] = static_cast<int>(group);
             result["slot"] = static_cast<int>(slot);

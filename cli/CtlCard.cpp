@@ -89,10 +89,13 @@ bool CtlCard::Open(const std::string& devicePath) {
 
 void CtlCard::RunUntilIdle(int maxMs) {
     const uint64_t deadline = GetTickCountMs() + static_cast<uint64_t>(maxMs);
+    // A card that hung up is let go here, on the command's own loop, as on its removal.
+    m_session.OnCardGone();
     m_center.Pump();
     while (m_timers.Pending() && GetTickCountMs() < deadline) {
         const int wait = m_timers.NextDueInMs();
         if (wait > 0) SleepMs(static_cast<uint32_t>(wait));
+        m_session.OnCardGone();
         m_timers.FireDue([this](int id) { m_workspace->OnTimer(id); });
         m_center.Pump();
     }

@@ -66,7 +66,8 @@ class CtlCard {
     bool NoCardFound() const { return m_noCard; }
     const std::string& Error() const { return m_error; }
 
-    // Fires throttle timers and delivers posted events until nothing is pending.
+    // Fires throttle timers and delivers posted events until nothing is pending; lets go of a
+    // card that hung up meanwhile.
     void RunUntilIdle(int maxMs = 5000);
 
     CDeviceSession& Session() { return m_session; }

@@ -44,3 +44,6 @@ bash scripts/build.sh "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DLW52_CORE_ON
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   setarch "$(uname -m)" -R ctest --test-dir "$root/build-tsan" -j "$jobs" --timeout 600 \
   --no-tests=error
+
+echo "== fuzz targets: their committed inputs, then 20 s of fuzzing each"
+bash scripts/fuzz.sh 20

@@ -26,8 +26,10 @@ int32_t SaturateInt32(int64_t v) {
 
 void MapEffectFileParams(const EffectFile& file, int32_t values[64]) {
     for (const EffectFileParam& param : file.params) {
+        // The number is checked before the subtraction: a file may hold any int32 there.
+        if (param.number < 2 || param.number > kParamCount) continue;
         const int id = param.number - 1;
-        if (id < 1 || id >= kParamCount || !IsEffectParam(id)) continue;
+        if (!IsEffectParam(id)) continue;
         if (!std::isfinite(param.value) || param.high == param.low) continue;
         const ParamInfo& info = Param(id);
         // The value is a float and the product is formed in single precision, as the

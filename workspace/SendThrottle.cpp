@@ -1,5 +1,7 @@
 #include "SendThrottle.h"
 
+#include <algorithm>
+
 void CSendThrottle::Configure(ITimerHost* host, uint32_t intervalMs, int timerId) {
     m_host = host;
     m_intervalMs = intervalMs;
@@ -29,4 +31,11 @@ bool CSendThrottle::OnTimer(int timerId) {
     m_sentOnce = true;
     m_send();
     return true;
+}
+
+void CSendThrottle::RetryLater() {
+    if (!m_host) return;  // no window to time with: the next change sends them
+    m_host->StopTimer(m_timerId);
+    m_host->StartTimer(m_timerId, std::max(m_retryMs, m_intervalMs));
+    m_retryMs = std::min(2 * m_retryMs, kLastRetryMs);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "FrameDefs.h"
 #include "HidEnum.h"
@@ -41,10 +42,17 @@ CWorkSpace::CWorkSpace(const Context& context)
         m_subscription = m_notifyCenter->Subscribe(
             EventRecvData::kId, EventRecvData::kName,
             [this](EventArgs& e) { HandleCardData(static_cast<EventRecvData&>(e).frame); });
+    // Subscribed before the pages: the event is taken out of flight before they read it.
+    if (m_notifyCenter)
+        m_levelsSubscription = m_notifyCenter->Subscribe(
+            EventVolumeRecvData::kId, EventVolumeRecvData::kName, [this](EventArgs& e) {
+                if (&e == m_levelsInFlight.get()) m_levelsInFlight.reset();
+            });
 }
 
 CWorkSpace::~CWorkSpace() {
     if (m_notifyCenter && m_subscription) m_notifyCenter->Unsubscribe(m_subscription);
+    if (m_notifyCenter && m_levelsSubscription) m_notifyCenter->Unsubscribe(m_levelsSubscription);
 }
 
 void CWorkSpace::ConfigureThrottle(ITimerHost* host, uint32_t intervalMs, int timerId) {
@@ -116,6 +124,7 @@ void CWorkSpace::ReadStateFromCard() {
             if (m_binder) PostParamChanged({{lw52::kParamEffect, effect}});
         } else if (id < lw52::kParamCount) {
             m_current.values[id] = value;
+            m_pending.erase(id);  // the card's report is newer than a change it never took
             if (id == lw52::kParamMicVolume && value != 0) {
                 m_current.values[lw52::kParamMicMute] = 0;
                 SetControl(lw52::kParamMicMute, 0);
@@ -127,6 +136,7 @@ void CWorkSpace::ReadStateFromCard() {
         m_current.values[id] = 0;
         SetControl(id, 0);
     }
+    if (!m_pending.empty()) m_throttle.RetryLater();  // changes the card missed before
 }
 
 // One-key noise reduction sets the level it works with locally (the level itself is not
@@ -187,8 +197,16 @@ void CWorkSpace::SetParamFromRemote(int id, int value) {
     PostParamChanged({{id, value}});
 }
 
+// A frame whose attempts all fail may or may not have reached the card, and the frames after
+// it in its batch were never sent: every change of a failed batch stays pending and goes out
+// again, with what is current by then, at the next change or by the throttle's retry.
 int CWorkSpace::Flush(int target) {
     if (m_pending.empty()) return 1;
+    if (TransferRunning()) {  // one request at a time: the transfer owns the card meanwhile
+        m_throttle.RetryLater();
+        return 0;
+    }
+    if (target == 0) target = m_pendingTarget;
     std::vector<lw52::ParamPair> mixer, effect;
     bool effectPending = false;
     int pendingEffect = 0;
@@ -203,10 +221,16 @@ int CWorkSpace::Flush(int target) {
         }
     }
     const int packet = m_protocol ? m_protocol->GetPacketSize() : lw52::kPacketSize64;
-    if (!mixer.empty()) SendFrames(lw52::BuildSetParamsFrames(mixer, packet));  // outcome unused
+    if (!mixer.empty() && SendFrames(lw52::BuildSetParamsFrames(mixer, packet)))
+        for (const auto& [id, value] : mixer) m_pending.erase(id);
 
     bool ok = true;
     if (effectPending || !effect.empty()) {
+        if (m_switchOwed && target == 0 && !effect.empty()) {
+            ok = SendFrames(
+                lw52::BuildSetEffectFrames(m_current.values[lw52::kParamEffect], {}, 0, packet));
+            if (ok) m_switchOwed = false;
+        }
         int leading;
         if (target > 0)
             leading = pendingEffect;
@@ -214,16 +238,37 @@ int CWorkSpace::Flush(int target) {
             leading = m_current.values[lw52::kParamEffect];
         else
             leading = m_current.values[lw52::kParamEffect] | kModifiedEffectBit;
-        ok = SendFrames(
-            lw52::BuildSetEffectFrames(leading, effect, static_cast<uint8_t>(target), packet));
+        ok = ok && SendFrames(lw52::BuildSetEffectFrames(leading, effect,
+                                                         static_cast<uint8_t>(target), packet));
+        // A card slot that was not written is its caller's failure to report; its record
+        // never goes to the live set.
+        if (ok || (target >= 1 && target <= 3))
+            DropEffectPending();
+        else
+            m_pendingTarget = target;
     }
-    if (!ok) return 0;  // kept for the next flush
-    m_pending.clear();
-    return 1;
+    if (m_pending.empty())
+        m_throttle.Succeeded();
+    else if (IsConnected())
+        m_throttle.RetryLater();
+    return ok ? 1 : 0;
+}
+
+// An effect switch makes the card load the effect's parameters itself: changes to them that
+// still wait are void. The others (volumes, switches) still have to reach the card.
+void CWorkSpace::DropEffectPending() {
+    for (auto it = m_pending.begin(); it != m_pending.end();)
+        it = lw52::IsEffectParam(it->first) ? m_pending.erase(it) : std::next(it);
+    m_switchOwed = false;
+    m_pendingTarget = 0;
+}
+
+bool CWorkSpace::TransferRunning() const {
+    return m_protocol && (m_protocol->IsSenderBusy() || m_protocol->soundTransferActive.load());
 }
 
 void CWorkSpace::LoadRecord(const lw52::EffectRecord& record) {
-    m_pending.clear();
+    DropEffectPending();
     memcpy(m_current.name, record.name, sizeof m_current.name);
     m_current.reserved1024 = record.reserved1024;
     m_current.slot = record.slot;
@@ -234,8 +279,9 @@ void CWorkSpace::LoadRecord(const lw52::EffectRecord& record) {
 }
 
 void CWorkSpace::RestoreRecord(const lw52::EffectRecord& record) {
-    m_pending.clear();
+    DropEffectPending();
     m_current = record;
+    for (auto& [id, value] : m_pending) value = m_current.values[id];
 }
 
 void CWorkSpace::SetCurrentName(const std::string& name) {
@@ -262,10 +308,11 @@ int CWorkSpace::ApplyCustomEffect(int index) {
 int CWorkSpace::SendCurrentEffect() {
     if (!IsConnected()) return 0;
     if (m_current.isFileEffect == 1) return UploadEffectFile(lw52::RecordPath(m_current), 0);
-    m_pending.clear();
+    DropEffectPending();
     const int effect = m_current.values[lw52::kParamEffect];
     if (effect < kPlainEffectLimit) {
         Queue(lw52::kParamEffect, effect);
+        m_switchOwed = true;
         return Flush(0);
     }
     for (int id = 0; id < lw52::kParamCount; ++id)
@@ -285,11 +332,15 @@ void CWorkSpace::RefreshControls() {
 
 void CWorkSpace::HandleCardData(const FrameBytes& frame) {
     if (frame[0] == lw52::MSG_LEVELS) {
-        if (m_levelForwarding) {
-            auto event = std::make_shared<EventVolumeRecvData>(m_eventSender);
-            event->frame = frame;
-            Post(event);
+        if (!m_levelForwarding) return;
+        if (m_levelsInFlight) {  // not delivered yet: it carries the newest levels instead
+            m_levelsInFlight->frame = frame;
+            return;
         }
+        auto event = std::make_shared<EventVolumeRecvData>(m_eventSender);
+        event->frame = frame;
+        if (m_notifyCenter) m_levelsInFlight = event;
+        Post(event);
         return;
     }
     if (frame[0] != lw52::MSG_DEVICE_CHANGE) return;
@@ -313,6 +364,7 @@ void CWorkSpace::HandleCardData(const FrameBytes& frame) {
         if (id == lw52::kParamMicVolume && value != 0) m_current.values[lw52::kParamMicMute] = 0;
         if (id == lw52::kParamNoiseReduction) ApplyNoiseReduction(value);
         m_current.values[id] = value;
+        m_pending.erase(id);  // changed on the card after ours: the card's value stands
         SetControl(id, value);
         changes.emplace_back(id, value);
     }

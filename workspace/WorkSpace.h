@@ -108,6 +108,8 @@ class CWorkSpace {
     void SetControl(int id, int value);
     void ApplyNoiseReduction(int value);
     bool SendFrames(const std::vector<Frame64>& frames);
+    void DropEffectPending();
+    bool TransferRunning() const;
     void Post(std::shared_ptr<EventArgs> event);
     void PostParamChanged(ParamPairs pairs);
 
@@ -118,9 +120,19 @@ class CWorkSpace {
     ICommDeviceMgmt* m_manager = nullptr;
     IParamBinder* m_binder = nullptr;
     int m_subscription = 0;
+    int m_levelsSubscription = 0;
+    // The level event posted and not delivered yet: a burst of level frames updates it rather
+    // than queueing one event each (the meters show the latest only).
+    std::shared_ptr<EventVolumeRecvData> m_levelsInFlight;
 
     lw52::EffectRecord m_current{};
-    std::map<int, int> m_pending;  // ascending id order is the order written
+    // Changes the card has not acknowledged yet, in ascending id order (the order written).
+    // They stay until a frame carrying them is answered: a failed send is tried again.
+    std::map<int, int> m_pending;
+    // The pending effect number is a switch: the card must get it alone (and load the
+    // effect) before any change to the effect's parameters.
+    bool m_switchOwed = false;
+    int m_pendingTarget = 0;  // 4: a whole stored effect is owed and goes whole again
     CSendThrottle m_throttle;
     bool m_ready = false;
     bool m_levelForwarding = false;

@@ -2,8 +2,11 @@
 // settings file and written one key at a time.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstring>
 
+#include "IniDocument.h"
 #include "IniFile.h"
 #include "ParamTable.h"
 #include "TextUtil.h"
@@ -28,6 +31,13 @@ std::string PresetKey(int group, int slot) {
     return std::to_string(group) + "_" + std::to_string(slot);
 }
 
+// k for the key std::to_string(k) of a record number k >= 0 (no sign, no leading zero).
+bool RecordNumber(const std::string& key, int& k) {
+    const char* end = key.data() + key.size();
+    const auto [ptr, ec] = std::from_chars(key.data(), end, k);
+    return ec == std::errc() && ptr == end && k >= 0 && std::to_string(k) == key;
+}
+
 template <typename Record>
 Record Zeroed() {
     Record record;
@@ -41,7 +51,9 @@ void CWorkSpace::LoadStoredRecords() {
     // command-line run) creates it holding only the byte-order mark.
     if (!m_settingsPath.empty() && !FileExists(m_settingsPath))
         CIniFile::CreateUtf16File(m_settingsPath);
-    const CIniFile ini(m_settingsPath);
+    // One read of the file for every record.
+    CIniDocument ini;
+    ini.Read(m_settingsPath);
     for (int g = 1; g <= 3; ++g)
         for (int s = 0; s < lw52::kUserPresetSlots; ++s) {
             auto record = Zeroed<lw52::PresetRecord>();
@@ -68,8 +80,17 @@ void CWorkSpace::LoadStoredRecords() {
         m_customEffects.push_back(record);
     }
 
+    // Records 0..count-1 in order, those the section holds: walking its keys rather than
+    // every number below count, so that a damaged count cannot stall the start.
     const int count = ini.GetInt(kSectionDownload, "count", 0);
-    for (int k = 0; k < count; ++k) {
+    std::vector<int> numbers;
+    for (const std::string& key : ini.KeyNames(kSectionDownload)) {
+        int k = 0;
+        if (RecordNumber(key, k) && k < count) numbers.push_back(k);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    for (int k : numbers) {
         auto record = Zeroed<lw52::CloudEffectRecord>();
         if (!ini.GetStruct(kSectionDownload, std::to_string(k), &record, sizeof record)) continue;
         const std::string path = text::Utf16ToUtf8(text::FieldToString(record.url, 260));
@@ -140,8 +161,9 @@ int CWorkSpace::SaveCustomPreset(const std::string& name, int group, int slot) {
     record.count = static_cast<int32_t>(members.size());
     auto& list = m_presets[static_cast<size_t>(group)];
     list[static_cast<size_t>(lw52::BuiltinPresetCount(group) + slot)] = record;
-    WriteRecord(kSectionCustomPreset, PresetKey(group, slot), &record, sizeof record);
-    return 1;
+    // Kept in the list either way; a record that did not reach the file is reported.
+    return WriteRecord(kSectionCustomPreset, PresetKey(group, slot), &record, sizeof record) ? 1
+                                                                                             : 0;
 }
 
 int CWorkSpace::SaveEffectToSlot(int kind, int slot, const std::string& name) {

@@ -5,9 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <memory>
-#include <vector>
 
 #include "CloudEffectFiles.h"
 #include "EffectFile.h"
@@ -15,6 +13,7 @@
 #include "LibCurlHelper.h"
 #include "Log.h"
 #include "NotifyCenter.h"
+#include "SafeFile.h"
 #include "TextUtil.h"
 #include "TreeData.h"
 
@@ -32,17 +31,6 @@ bool EnsureFolder(const std::string& path) {
 std::string WithoutTrailingSlash(std::string path) {
     if (!path.empty() && path.back() == '/') path.pop_back();
     return path;
-}
-
-// A fresh, empty file beside target; empty on failure.
-std::string MakeTempFile(const std::string& target) {
-    std::string name = target + ".XXXXXX";
-    std::vector<char> buffer(name.begin(), name.end());
-    buffer.push_back('\0');
-    const int fd = mkstemp(buffer.data());
-    if (fd < 0) return {};
-    close(fd);
-    return std::string(buffer.data());
 }
 
 }  // namespace
@@ -72,19 +60,24 @@ int CCloudEffectDetailDownloader::Download(const std::string& userDir,
     const std::string folder = cloud_effect::CategoryFolder(userDir, category);
     bool ok = EnsureFolder(cloud_effect::FolderPath(userDir)) &&
               EnsureFolder(WithoutTrailingSlash(folder));
-    std::string temp = ok ? MakeTempFile(localPath) : std::string();
-    ok = !temp.empty() &&
-         CLibCurlHelper::HttpGetFile(temp, text::Utf16ToUtf8(url), lw52::kMaxEffectFileBytes) &&
-         chmod(temp.c_str(), 0644) == 0 && rename(temp.c_str(), localPath.c_str()) == 0;
+    // Into a temporary file beside the target, flushed and renamed over it once complete.
+    std::string reason;
+    ok = ok && fileio::ReplaceFileWith(
+                   localPath,
+                   [&](int, const std::string& temp, std::string& what) {
+                       what = "the download failed";
+                       return CLibCurlHelper::HttpGetFile(temp, text::Utf16ToUtf8(url),
+                                                          lw52::kMaxEffectFileBytes);
+                   },
+                   &reason);
     if (ok) {
         index.WriteString(cloud_effect::kIndexSection, key, "1");
         error.clear();
         return 1;
     }
-    if (!temp.empty()) unlink(temp.c_str());
-    unlink(localPath.c_str());
+    unlink(localPath.c_str());  // a failed download leaves no copy that could be taken as good
     index.WriteString(cloud_effect::kIndexSection, key, "0");
-    QV_LOG("cloud effect download failed: %s", localPath.c_str());
+    QV_LOG("cloud effect download failed: %s: %s", localPath.c_str(), reason.c_str());
     error = kDownloadFailed;
     return 0;
 }

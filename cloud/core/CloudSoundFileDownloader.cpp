@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <vector>
 
 #include "LibCurlHelper.h"
 #include "Log.h"
 #include "NotifyCenter.h"
+#include "SafeFile.h"
 
 namespace fs = std::filesystem;
 
@@ -28,19 +28,6 @@ bool EnsureFolder(const fs::path& folder) {
     return fs::is_directory(folder, ec);
 }
 
-// A fresh, empty file beside target; empty on failure. Unique, so two downloads that end in
-// the same local name never write into one file.
-std::string MakeTempFile(const std::string& target) {
-    std::vector<char> name(target.begin(), target.end());
-    const std::string suffix = ".XXXXXX";
-    name.insert(name.end(), suffix.begin(), suffix.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) return {};
-    close(fd);
-    return std::string(name.data());
-}
-
 }  // namespace
 
 namespace cloud_sound {
@@ -50,19 +37,24 @@ int Download(const SoundEntry& entry, const std::string& localPath, std::string&
         error = kBadEntry;
         return 0;
     }
-    const std::string temp =
-        EnsureFolder(fs::path(localPath).parent_path()) ? MakeTempFile(localPath) : std::string();
-    // mkstemp makes the file private; a clip is an ordinary file of the user's.
-    const bool ok = !temp.empty() &&
-                    CLibCurlHelper::HttpGetFile(temp, entry.PathUtf8(), kMaxClipBytes) &&
-                    chmod(temp.c_str(), 0644) == 0 && rename(temp.c_str(), localPath.c_str()) == 0;
+    // Into a temporary file beside the target (a unique one, so two downloads that end in the
+    // same local name never write into one file), flushed and renamed over it once complete.
+    std::string reason = "cannot create the folder of " + localPath;
+    const bool ok =
+        EnsureFolder(fs::path(localPath).parent_path()) &&
+        fileio::ReplaceFileWith(
+            localPath,
+            [&](int, const std::string& temp, std::string& what) {
+                what = "the download failed";
+                return CLibCurlHelper::HttpGetFile(temp, entry.PathUtf8(), kMaxClipBytes);
+            },
+            &reason);
     if (ok) {
         error.clear();
         return 1;
     }
-    if (!temp.empty()) unlink(temp.c_str());
-    unlink(localPath.c_str());
-    QV_LOG("cloud sound download failed: %s", localPath.c_str());
+    unlink(localPath.c_str());  // a failed download leaves no copy that could be taken as good
+    QV_LOG("cloud sound download failed: %s: %s", localPath.c_str(), reason.c_str());
     error = kDownloadFailed;
     return 0;
 }

@@ -56,8 +56,8 @@ bool CEffectLibrary::Load() {
     return Load([](const std::u16string& path) { return library_text::FileExists(path); });
 }
 
-bool CEffectLibrary::Save() const {
-    return library_file::Save(m_paths.listFile, m_paths.saveFile, m_root);
+bool CEffectLibrary::Save(std::string* reason) const {
+    return library_file::Save(m_paths.listFile, m_paths.saveFile, m_root, reason);
 }
 
 CTreeData* CEffectLibrary::FindList(std::u16string_view name) const {

@@ -52,7 +52,7 @@ class CEffectLibrary {
     // Reads the list file; an unreadable file leaves the library empty.
     bool Load(const library_file::ExistsFn& exists);
     bool Load();
-    bool Save() const;
+    bool Save(std::string* reason = nullptr) const;  // reason: why it failed
 
     CLibraryRoot& Root() { return m_root; }
     const CLibraryRoot& Root() const { return m_root; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -9,6 +10,9 @@
 // The library file "EffectList.xml": an "AudioRack" root element whose "Effect" child holds
 // one "Items" element per list and one "Item" per effect.
 namespace library_file {
+
+// A larger library file is not read: thousands of entries stay far below it.
+constexpr size_t kMaxFileBytes = size_t{16} << 20;
 
 using ExistsFn = std::function<bool(const std::u16string& path)>;
 
@@ -26,7 +30,10 @@ bool Load(const std::string& path, CLibraryRoot& root, const std::string& exeDir
           const std::string& userDir, const ExistsFn& exists);
 
 // Writes root's lists into the document read from basePath (a new one when it cannot be
-// parsed), keeping the other children of "AudioRack", and saves it as outPath.
-bool Save(const std::string& basePath, const std::string& outPath, const CLibraryRoot& root);
+// parsed), keeping the other children of "AudioRack", and replaces outPath with it whole
+// (never a cut-off file). False with the reason when it could not be written; outPath is
+// then as it was.
+bool Save(const std::string& basePath, const std::string& outPath, const CLibraryRoot& root,
+          std::string* reason = nullptr);
 
 }  // namespace library_file

@@ -105,7 +105,8 @@ void HotkeyConfig::Load() {
 bool HotkeyConfig::Save() {
     // The new text is built in memory and replaces the file once.
     CIniDocument file;
-    std::string reason;
+    std::string& reason = saveError_;
+    reason.clear();
     if (!file.Read(path_, &reason)) {
         QV_LOG("saving %s failed: %s", path_.c_str(), reason.c_str());
         return false;
@@ -115,7 +116,10 @@ bool HotkeyConfig::Save() {
     ok = WriteList(file, kDownload, kDownloadPaths, downloaded_) && ok;
     file.SetValue(kConfig, kVolume, std::to_string(volume_));
     file.SetValue(kConfig, kEnableHotkey, hotkeysEnabled_ ? "1" : "0");
-    if (!ok) QV_LOG("saving %s: a path holds a line break and was left out", path_.c_str());
+    if (!ok) {
+        reason = "a path holds a line break and was left out";
+        QV_LOG("saving %s: %s", path_.c_str(), reason.c_str());
+    }
     if (!file.Write(&reason)) {
         QV_LOG("saving %s failed: %s", path_.c_str(), reason.c_str());
         return false;

@@ -49,6 +49,9 @@ class HotkeyConfig {
     // be written (one holding a line break is left out).
     bool Save();
     const std::string& Path() const { return path_; }
+    // Why the last Save failed (empty when it succeeded): the changes that call Save keep the
+    // change in memory, and a caller that must know the file holds it saves once more.
+    const std::string& SaveError() const { return saveError_; }
 
     int Volume() const { return volume_; }
     bool SetVolume(int volume);  // writes only "Config"/"Volume"
@@ -132,6 +135,7 @@ class HotkeyConfig {
     SoundEntry* CloudItemLocked(size_t category, size_t index);
 
     std::string path_;
+    std::string saveError_;
     IGlobalHotkeys* host_ = nullptr;
     bool hotkeysEnabled_ = false;
     int volume_ = kNewFileVolume;

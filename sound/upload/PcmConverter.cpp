@@ -58,9 +58,11 @@ bool ConvertToCardPcm(const PcmFormat& format, const uint8_t* data, size_t bytes
         if (error || !resampler) return false;
     }
     // Streamed in blocks: small buffers that stay in the cache instead of whole-clip ones.
-    constexpr size_t kBlock = 16384;
-    std::vector<float> mono(kBlock);
-    std::vector<float> resampled(kBlock * kCardSampleRate / format.sampleRate + 256);
+    // A block is no longer than the clip: a very low source rate stretches a block into a
+    // huge output, and the clip's own length is what bounds it.
+    const size_t block = std::min<size_t>(16384, frames);
+    std::vector<float> mono(block);
+    std::vector<float> resampled(block * kCardSampleRate / format.sampleRate + 256);
     auto append = [&](const float* samples, size_t count) {
         const size_t at = out.size();
         count = std::min(count, wanted - at / 2);
@@ -90,8 +92,8 @@ bool ConvertToCardPcm(const PcmFormat& format, const uint8_t* data, size_t bytes
         }
     };
     bool ok = true;
-    for (size_t first = 0; first < frames && ok; first += kBlock) {
-        const size_t count = std::min(kBlock, frames - first);
+    for (size_t first = 0; first < frames && ok; first += block) {
+        const size_t count = std::min(block, frames - first);
         mix(first, count);
         if (!resampler) {
             append(mono.data(), count);

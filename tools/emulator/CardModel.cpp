@@ -297,15 +297,26 @@ void CCardModel::ApplyReplyFaults(std::vector<Frame>& replies, size_t first) {
     CardFaults& faults = m_state.faults;
     size_t kept = first;
     for (size_t i = first; i < replies.size(); ++i) {
-        if (faults.dropReplies > 0) {
-            --faults.dropReplies;
+        const bool counted =
+            faults.dropReplies > 0 || faults.badFlagReplies > 0 || faults.badChecksumReplies > 0;
+        if (faults.dropReplies > 0 || (!counted && Roll(faults.dropRate))) {
+            faults.dropReplies = std::max(faults.dropReplies - 1, 0);
             ++m_state.counters.repliesDropped;
             continue;
         }
         Frame& reply = replies[i];
+        if (!counted && Roll(faults.corruptRate)) {
+            Corrupt(reply);
+            ++m_state.counters.repliesCorrupted;
+        }
         if (faults.badFlagReplies > 0) {
             --faults.badFlagReplies;
             reply[3] = 0x00;
+            StampChecksum(reply.data(), n);
+        }
+        if (faults.badCommandReplies > 0) {
+            --faults.badCommandReplies;
+            reply[0] ^= 0x80;  // a reply no request waits for
             StampChecksum(reply.data(), n);
         }
         if (faults.badChecksumReplies > 0) {
@@ -317,6 +328,21 @@ void CCardModel::ApplyReplyFaults(std::vector<Frame>& replies, size_t first) {
         ++kept;
     }
     replies.resize(kept);
+}
+
+bool CCardModel::Roll(int percent) {
+    if (percent <= 0) return false;
+    return static_cast<int>(m_faultRng() % 100) < percent;
+}
+
+// One to three bytes anywhere in the reply take another value: the checksum, the flag or the
+// command byte may be what breaks, as on a noisy line.
+void CCardModel::Corrupt(Frame& reply) {
+    const int changes = 1 + static_cast<int>(m_faultRng() % 3);
+    for (int i = 0; i < changes; ++i) {
+        const size_t at = m_faultRng() % reply.size();
+        reply[at] ^= static_cast<uint8_t>(1 + m_faultRng() % 255);
+    }
 }
 
 ParamSet CCardModel::LiveParams() const {
@@ -398,14 +424,33 @@ void CCardModel::BadFlags(int count) {
     m_state.faults.badFlagReplies = std::max(count, 0);
 }
 
+void CCardModel::BadCommands(int count) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.faults.badCommandReplies = std::max(count, 0);
+}
+
 void CCardModel::UnplugAfter(int hostFrames) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_state.faults.unplugAfterFrames = std::max(hostFrames, 0);
 }
 
+void CCardModel::SetFaultRates(int dropPercent, int corruptPercent) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.faults.dropRate = std::clamp(dropPercent, 0, 100);
+    m_state.faults.corruptRate = std::clamp(corruptPercent, 0, 100);
+}
+
+void CCardModel::SeedFaults(uint32_t seed) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.faults.faultSeed = seed;
+    m_faultRng.seed(seed);
+}
+
 void CCardModel::ClearFaults() {
     std::lock_guard<std::mutex> lock(m_mutex);
+    const uint32_t seed = m_state.faults.faultSeed;  // the generator runs on
     m_state.faults = CardFaults{};
+    m_state.faults.faultSeed = seed;
 }
 
 CardFaults CCardModel::Faults() const {

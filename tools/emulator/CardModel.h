@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,11 @@ class CCardModel {
     void OverstateConnectCounts(int count);
     void CorruptChecksums(int count);
     void BadFlags(int count);
+    void BadCommands(int count);
     void UnplugAfter(int hostFrames);  // 0 disarms
+    // Random reply faults by rate (percent, 0 off); the seed restarts the generator.
+    void SetFaultRates(int dropPercent, int corruptPercent);
+    void SeedFaults(uint32_t seed);
     void ClearFaults();
     CardFaults Faults() const;
     int ReplyDelayMs() const;
@@ -75,6 +80,8 @@ class CCardModel {
     void HandleSoundData(const uint8_t* in);
     void HandleAck(const uint8_t* in);
     void ApplyReplyFaults(std::vector<Frame>& replies, size_t first);
+    bool Roll(int percent);
+    void Corrupt(Frame& reply);
     void LoadEffect(int effect, uint16_t effectValue);
     int EntriesThatFit(int firstByte, int lastByte) const;
 
@@ -86,6 +93,7 @@ class CCardModel {
     int m_soundSlot = 0;  // slot the last 0xB0 opened, 0 none
     uint8_t m_nextChangeIndex = 0;
     bool m_unplugRequested = false;
+    std::mt19937 m_faultRng{1};
 };
 
 }  // namespace lw52::emu

@@ -29,8 +29,15 @@ struct CardFaults {
     int dropReplies = 0;         // swallowed
     int badChecksumReplies = 0;  // checksum byte inverted
     int badFlagReplies = 0;      // byte 3 not 0xFF, checksum still valid
+    int badCommandReplies = 0;   // byte 0 not request + 1, checksum still valid
     int unplugAfterFrames = 0;   // 0 off; the Nth host frame from now is taken but not answered
     int overstatedConnects = 0;  // connect replies that announce 255 entries, more than fit
+    // A flaky card: each reply the counts above leave alone is dropped with dropRate percent,
+    // else corrupted (a few random bytes changed) with corruptRate percent, drawn from a
+    // generator seeded with faultSeed, so a run can be repeated.
+    int dropRate = 0;
+    int corruptRate = 0;
+    uint32_t faultSeed = 1;
 };
 
 // One block (0x04, 0x06 or 0x16) of an effect file upload.
@@ -91,6 +98,7 @@ struct CardCounters {
     uint64_t soundDataIgnored = 0;  // 0xB2 with no open slot
     uint64_t replies = 0;           // replies handed to the backend
     uint64_t repliesDropped = 0;
+    uint64_t repliesCorrupted = 0;  // by the corrupt rate
 };
 
 struct CardState {

@@ -95,6 +95,8 @@ void WriteConfig(CJsonWriter& json, const CardState& state) {
     json.Key("badChecksum").Int(state.faults.badChecksumReplies);
     json.Key("badFlag").Int(state.faults.badFlagReplies);
     json.Key("unplugAfter").Int(state.faults.unplugAfterFrames);
+    json.Key("dropRate").Int(state.faults.dropRate);
+    json.Key("corruptRate").Int(state.faults.corruptRate);
     json.Close('}');
 }
 
@@ -174,6 +176,7 @@ void WriteCounters(CJsonWriter& json, const CardState& state) {
     json.Key("soundDataIgnored").Int(static_cast<long long>(counters.soundDataIgnored));
     json.Key("replies").Int(static_cast<long long>(counters.replies));
     json.Key("repliesDropped").Int(static_cast<long long>(counters.repliesDropped));
+    json.Key("repliesCorrupted").Int(static_cast<long long>(counters.repliesCorrupted));
     json.Key("byCommand").Open('{');
     for (const auto& [command, count] : counters.byCommand) {
         char key[8];

@@ -51,6 +51,9 @@ class ICardTransport {
     virtual void Unplug() = 0;
     virtual bool IsPlugged() const = 0;
     virtual bool HasHost() const = 0;
+    // Ends the host's connection while the device stays, as a card that resets without
+    // leaving the bus. False when no host is connected or the transport cannot do it.
+    virtual bool HangUp() = 0;
     // A frame waits for room (kBlocked): the server holds its frames back until this is false.
     virtual bool WantsWrite() const = 0;
 

@@ -44,7 +44,16 @@ std::string CConsoleCommands::Execute(const std::string& line, bool& quit) {
     if (command == "levels") return Levels(words);
     if (command == "dump") return Dump(words);
     if (command == "fault") return Fault(words);
+    if (command == "faults") return FaultRates(words);
+    if (command == "junk") {
+        long count = 0;
+        if (words.size() != 3 || !ParseNumber(words[1], 0, 100000, count) ||
+            !ParseNumber(words[2], 1, m_server.Model().PacketSize(), number))
+            return "error: junk COUNT LENGTH (length 1..packet size)";
+        return Answer(m_server.SendJunk(static_cast<int>(count), static_cast<int>(number)));
+    }
     if (command == "unplug") return m_server.Unplug() ? "ok" : "error: not plugged in";
+    if (command == "hangup") return m_server.HangUp() ? "ok" : "error: no host connected";
     if (command == "plug")
         return m_server.Plug() ? "ok" : "error: already plugged in or the device cannot be made";
     if (command == "rate") {
@@ -63,9 +72,10 @@ std::string CConsoleCommands::Execute(const std::string& line, bool& quit) {
     }
     if (command == "help") {
         return "commands: knob ID VALUE [ID VALUE...] | levels MIC ACC | rate HZ | unplug | plug "
-               "| dump SLOT FILE | state | versions HW FW | fault delay MS|drop K|checksum K|flag "
-               "K|"
-               "unplug-after N|clear | quit";
+               "| hangup | dump SLOT FILE | state | versions HW FW | fault delay MS|drop K|"
+               "checksum K|flag K|command K|unplug-after N|clear | junk COUNT LENGTH | faults "
+               "[drop=P] [corrupt=P] [seed=N] | "
+               "faults off | quit";
     }
     return "error: unknown command '" + command + "' (try help)";
 }
@@ -111,7 +121,7 @@ std::string CConsoleCommands::Fault(const std::vector<std::string>& words) {
     }
     long count = 0;
     if (words.size() != 3 || !ParseNumber(words[2], 0, 1000000, count))
-        return "error: fault delay MS|drop K|checksum K|flag K|unplug-after N|clear";
+        return "error: fault delay MS|drop K|checksum K|flag K|command K|unplug-after N|clear";
     const int value = static_cast<int>(count);
     const std::string& kind = words[1];
     if (kind == "delay")
@@ -122,10 +132,38 @@ std::string CConsoleCommands::Fault(const std::vector<std::string>& words) {
         model.CorruptChecksums(value);
     else if (kind == "flag")
         model.BadFlags(value);
+    else if (kind == "command")
+        model.BadCommands(value);
     else if (kind == "unplug-after")
         model.UnplugAfter(value);
     else
         return "error: unknown fault '" + kind + "'";
+    return "ok";
+}
+
+// "faults drop=30 corrupt=10 seed=7" sets the random reply faults (a rate left out is 0);
+// "faults off" stops them and leaves the count faults alone.
+std::string CConsoleCommands::FaultRates(const std::vector<std::string>& words) {
+    const char* usage = "error: faults [drop=P] [corrupt=P] [seed=N] | faults off (P 0..100)";
+    CCardModel& model = m_server.Model();
+    if (words.size() == 2 && words[1] == "off") {
+        model.SetFaultRates(0, 0);
+        return "ok";
+    }
+    if (words.size() < 2) return usage;
+    long drop = 0, corrupt = 0, seed = -1;
+    for (size_t i = 1; i < words.size(); ++i) {
+        const size_t eq = words[i].find('=');
+        const std::string key = words[i].substr(0, eq);
+        const std::string value = eq == std::string::npos ? "" : words[i].substr(eq + 1);
+        const bool ok = key == "drop"      ? ParseNumber(value, 0, 100, drop)
+                        : key == "corrupt" ? ParseNumber(value, 0, 100, corrupt)
+                        : key == "seed"    ? ParseNumber(value, 0, 0xFFFFFFFFL, seed)
+                                           : false;
+        if (!ok) return usage;
+    }
+    if (seed >= 0) model.SeedFaults(static_cast<uint32_t>(seed));
+    model.SetFaultRates(static_cast<int>(drop), static_cast<int>(corrupt));
     return "ok";
 }
 

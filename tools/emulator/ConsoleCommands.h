@@ -19,6 +19,7 @@ class CConsoleCommands {
     std::string Levels(const std::vector<std::string>& words);
     std::string Dump(const std::vector<std::string>& words);
     std::string Fault(const std::vector<std::string>& words);
+    std::string FaultRates(const std::vector<std::string>& words);
 
     CEmulatorServer& m_server;
 };

@@ -8,9 +8,10 @@ namespace {
 
 bool IsValuedOption(const std::string& option) {
     static const char* const kOptions[] = {
-        "--dir",  "--instance",     "--packet",   "--product",      "--hw",
-        "--fw",   "--type",         "--levels",   "--trace",        "--delay",
-        "--drop", "--bad-checksum", "--bad-flag", "--unplug-after", "--uhid-path"};
+        "--dir",       "--instance",     "--packet",    "--product",      "--hw",
+        "--fw",        "--type",         "--levels",    "--trace",        "--delay",
+        "--drop",      "--bad-checksum", "--bad-flag",  "--unplug-after", "--uhid-path",
+        "--drop-rate", "--corrupt-rate", "--fault-seed"};
     for (const char* known : kOptions)
         if (option == known) return true;
     return false;
@@ -34,6 +35,9 @@ const char* EmulatorUsage() {
            "  --bad-checksum K    corrupt the checksum of the next K replies\n"
            "  --bad-flag K        bad flag byte in the next K replies\n"
            "  --unplug-after N    pull the cable when the Nth host frame arrives\n"
+           "  --drop-rate P       drop each reply with P percent (0..100), at random\n"
+           "  --corrupt-rate P    change a few random bytes of each reply with P percent\n"
+           "  --fault-seed N      seed of the random faults (default 1): a run repeats\n"
            "  --uhid              a kernel HID device (a hidraw node) through /dev/uhid instead\n"
            "                      of the socket; --dir is then unused\n"
            "  --uhid-path PATH    the uhid device file (default /dev/uhid); implies --uhid\n"
@@ -42,8 +46,10 @@ const char* EmulatorUsage() {
            "                      input lw52_virtual_card_line; removed on exit\n"
            "  --help              this text\n"
            "stdin commands: knob ID VALUE [ID VALUE...] | levels MIC ACC | rate HZ | unplug |\n"
-           "  plug | dump SLOT FILE | state | fault delay MS|drop K|checksum K|flag K|\n"
-           "  unplug-after N|clear | help | quit\n";
+           "  plug | hangup (the host's connection ends, the device stays) | dump SLOT FILE |\n"
+           "  state | fault delay MS|drop K|checksum K|flag K|command K|unplug-after N|clear |\n"
+           "  junk COUNT LENGTH |\n"
+           "  faults [drop=P] [corrupt=P] [seed=N] | faults off | help | quit\n";
 }
 
 bool ParseNumber(const std::string& text, long min, long max, long& out) {
@@ -130,6 +136,13 @@ bool ParseEmulatorOptions(const std::vector<std::string>& args, EmulatorOptions&
         } else if (option == "--levels") {
             if (!numberIn(0, 1000)) return false;
             out.levelsHz = static_cast<int>(number);
+        } else if (option == "--drop-rate" || option == "--corrupt-rate") {
+            if (!numberIn(0, 100)) return false;
+            (option == "--drop-rate" ? out.faults.dropRate : out.faults.corruptRate) =
+                static_cast<int>(number);
+        } else if (option == "--fault-seed") {
+            if (!numberIn(0, 0xFFFFFFFFL)) return false;
+            out.faults.faultSeed = static_cast<uint32_t>(number);
         } else if (option == "--delay" || option == "--drop" || option == "--bad-checksum" ||
                    option == "--bad-flag" || option == "--unplug-after") {
             if (!numberIn(0, 1000000)) return false;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 #include "HidReportDescriptor.h"
 #include "Log.h"
@@ -319,10 +320,31 @@ SendResult CEmulatorServer::Inject(const Frame& frame) {
     return QueueFrame(frame, Clock::now());
 }
 
+SendResult CEmulatorServer::SendJunk(int count, int length) {
+    if (count < 0 || length < 1 || length > m_model.PacketSize()) return SendResult::kInvalid;
+    std::minstd_rand rng(static_cast<uint32_t>(count * 131 + length));
+    SendResult result = SendResult::kSent;
+    for (int i = 0; i < count && result == SendResult::kSent; ++i) {
+        Frame frame(static_cast<size_t>(length));
+        for (uint8_t& byte : frame) byte = static_cast<uint8_t>(rng());
+        frame[0] = ReplyCode(CMD_SET_EFFECT_PARAMS);
+        result = QueueFrame(std::move(frame), Clock::now());
+    }
+    return result;
+}
+
 bool CEmulatorServer::Unplug() {
     return RunOnLoop([this] {
         if (!m_transport->IsPlugged()) return false;
         DoUnplug();
+        return true;
+    });
+}
+
+bool CEmulatorServer::HangUp() {
+    return RunOnLoop([this] {
+        if (!m_transport->HangUp()) return false;
+        m_trace.Event("hangup", m_address);
         return true;
     });
 }

@@ -57,11 +57,17 @@ class CEmulatorServer : private ICardTransportEvents {
     // Turns knobs on the card: the live parameters change and a 0x9E goes to the host.
     SendResult TurnKnobs(const std::vector<ParamEntry>& entries);
     SendResult Inject(const Frame& frame);
+    // count frames of length bytes (1..packet size) no host waits for: a stale reply code
+    // and random bytes, as a card with a noisy line sends.
+    SendResult SendJunk(int count, int length);
 
     // Both return once done: after Unplug the host's connection is closed and the device gone.
     // False when already in that state, not started, or (Plug) the device cannot be made.
     bool Unplug();
     bool Plug();
+    // Ends the host's connection; the device stays and takes the next host. False without a
+    // host (or on a kernel HID device).
+    bool HangUp();
     bool IsPlugged() const;
     bool HasClient() const;
     int Connections() const;  // hosts served since Start

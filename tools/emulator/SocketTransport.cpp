@@ -145,6 +145,12 @@ void CSocketTransport::ReadHost() {
     }
 }
 
+bool CSocketTransport::HangUp() {
+    if (m_hostFd < 0) return false;
+    DropHost();
+    return true;
+}
+
 void CSocketTransport::DropHost() {
     close(m_hostFd);
     m_hostFd = -1;

@@ -27,6 +27,7 @@ class CSocketTransport : public ICardTransport {
     void Unplug() override;  // the host's connection ends first, then the file goes
     bool IsPlugged() const override { return m_listenFd >= 0; }
     bool HasHost() const override { return m_hostFd >= 0; }
+    bool HangUp() override;
     bool WantsWrite() const override { return m_wantsWrite; }
     void AddPollFds(std::vector<pollfd>& fds) const override;
     void HandlePoll(const pollfd* fds) override;

@@ -38,6 +38,8 @@ class CUhidTransport : public ICardTransport {
     void Unplug() override;
     bool IsPlugged() const override { return m_created; }
     bool HasHost() const override { return m_opened; }
+    // A kernel device cannot end one reader's connection without going away.
+    bool HangUp() override { return false; }
     bool WantsWrite() const override { return false; }  // the kernel takes input at once
     void AddPollFds(std::vector<pollfd>& fds) const override;
     void HandlePoll(const pollfd* fds) override;

@@ -28,6 +28,8 @@ void ApplyFaults(CCardModel& model, const CardFaults& faults) {
     model.CorruptChecksums(faults.badChecksumReplies);
     model.BadFlags(faults.badFlagReplies);
     model.UnplugAfter(faults.unplugAfterFrames);
+    model.SeedFaults(faults.faultSeed);
+    model.SetFaultRates(faults.dropRate, faults.corruptRate);
 }
 
 // Serves stdin commands until "quit" or a signal. EOF on stdin only stops reading it, so the

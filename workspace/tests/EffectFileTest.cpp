@@ -214,21 +214,22 @@ TEST(EffectFileParams, MapsEffectParametersOntoTheirRange) {
         int id;  // kNone: every value stays untouched
         int32_t expected;
     } cases[] = {
-        {{1, 0, 9, 5.0f}, kNone, 0},           // microphone volume
-        {{45, 0, 100, 50.0f}, kNone, 0},       // no parameter 44
-        {{0, 0, 100, 50.0f}, kNone, 0},        // no parameter -1
-        {{14, 0, 200, 100.0f}, kNone, 0},      // exciter bass: not an effect parameter
-        {{37, 0, 100, NAN}, kNone, 0},         // no number to take over
-        {{37, 0, 100, 50.0f}, 36, 50},         // reverb volume 0..100
-        {{16, -12, 12, 3.0f}, 15, 150},        // EQ band 1, 0..240: 15 * 240 / 24
-        {{16, -12, 12, 2.3f}, 15, 143},        // single precision: 14.3f * 240 is 3432
-        {{16, -12, 12, -3.7f}, 15, 83},        // and 8.3f * 240 is 1992
-        {{43, 0, 160, 80.0f}, 42, 80},         // last effect parameter (pre-delay)
-        {{31, 0, 3, 1.0f}, 30, 33},            // 100 / 3 truncates
-        {{37, 0, 3, -1.0f}, 36, -33},          // -100 / 3 truncates toward zero, not clamped
-        {{37, 0, 100, 99.99f}, 36, 99},        // the product is truncated
-        {{37, 100, 0, 25.0f}, 36, 75},         // a falling scale
-        {{5, 0, 22, 11.0f}, kParamEffect, 11}  // the effect number is an effect parameter
+        {{1, 0, 9, 5.0f}, kNone, 0},             // microphone volume
+        {{45, 0, 100, 50.0f}, kNone, 0},         // no parameter 44
+        {{0, 0, 100, 50.0f}, kNone, 0},          // no parameter -1
+        {{INT32_MIN, 0, 100, 50.0f}, kNone, 0},  // number - 1 would overflow
+        {{14, 0, 200, 100.0f}, kNone, 0},        // exciter bass: not an effect parameter
+        {{37, 0, 100, NAN}, kNone, 0},           // no number to take over
+        {{37, 0, 100, 50.0f}, 36, 50},           // reverb volume 0..100
+        {{16, -12, 12, 3.0f}, 15, 150},          // EQ band 1, 0..240: 15 * 240 / 24
+        {{16, -12, 12, 2.3f}, 15, 143},          // single precision: 14.3f * 240 is 3432
+        {{16, -12, 12, -3.7f}, 15, 83},          // and 8.3f * 240 is 1992
+        {{43, 0, 160, 80.0f}, 42, 80},           // last effect parameter (pre-delay)
+        {{31, 0, 3, 1.0f}, 30, 33},              // 100 / 3 truncates
+        {{37, 0, 3, -1.0f}, 36, -33},            // -100 / 3 truncates toward zero, not clamped
+        {{37, 0, 100, 99.99f}, 36, 99},          // the product is truncated
+        {{37, 100, 0, 25.0f}, 36, 75},           // a falling scale
+        {{5, 0, 22, 11.0f}, kParamEffect, 11}    // the effect number is an effect parameter
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()

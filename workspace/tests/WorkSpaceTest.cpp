@@ -4,7 +4,9 @@
 #include <fstream>
 
 #include "FrameDefs.h"
+#include "IniFile.h"
 #include "ParamTable.h"
+#include "TextUtil.h"
 #include "WorkSpaceFixture.h"
 
 namespace {
@@ -266,4 +268,35 @@ TEST_F(WorkSpaceTest, StoredRecordsSurviveARestart) {
     EXPECT_EQ(lw52::PresetName(workspace->PresetList(1)[10]), "亮");
     EXPECT_EQ(workspace->Value(0), 3) << "the last state";
     EXPECT_EQ(workspace->Value(36), 77);
+}
+
+TEST_F(WorkSpaceTest, DownloadedRecordsFollowTheirNumbersWhateverTheCount) {
+    // Records whose file exists, stored out of order, and a count far beyond them: the start
+    // takes those numbered below the count, in number order, without walking up to it.
+    const std::string file = dir.Path() + "/a.dteff";
+    std::ofstream(file) << "x";
+    CIniFile ini(settingsPath);
+    const struct {
+        const char* key;
+        const char16_t* name;
+    } stored[] = {{"7", u"seven"}, {"0", u"zero"}, {"07", u"padded"}, {"-1", u"negative"}};
+    for (const auto& s : stored) {
+        lw52::CloudEffectRecord r{};
+        std::copy(file.begin(), file.end(), r.url);
+        std::u16string(s.name).copy(r.soundName, 63);
+        ASSERT_TRUE(ini.WriteStruct("DownloadEffect", s.key, &r, sizeof r));
+    }
+    const struct {
+        const char* count;
+        std::vector<std::u16string> names;
+    } cases[] = {{"2147483647", {u"zero", u"seven"}}, {"7", {u"zero"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        ASSERT_TRUE(ini.WriteString("DownloadEffect", "count", c.count));
+        Build();
+        std::vector<std::u16string> names;
+        for (const auto& r : workspace->DownloadedEffects())
+            names.push_back(text::FieldToString(r.soundName, 64));
+        EXPECT_EQ(names, c.names);
+    }
 }

@@ -17,15 +17,19 @@ CDeviceManager::CDeviceManager() : m_recvThread(std::make_unique<CDataRecvThread
 CDeviceManager::~CDeviceManager() {
     // Ends a receive loop still blocked in Read before the thread is stopped; the device
     // itself belongs to the builder, which closes it.
-    if (m_running.load()) {
-        m_loopExited.Reset();
-        m_running = false;
+    m_running = false;
+    if (m_loopStarted) {
         if (ICommunicateDevice* device = m_device.load()) device->AbortRead();
         m_loopExited.Wait(3000);
     }
     m_recvThread->StopThread();
     m_recvThread.reset();
     m_device = nullptr;
+}
+
+void CDeviceManager::SetGoneHandler(std::function<void()> handler) {
+    std::lock_guard<std::mutex> guard(m_goneMutex);
+    m_goneHandler = std::move(handler);
 }
 
 bool CDeviceManager::IsConnected() {
@@ -52,7 +56,9 @@ bool CDeviceManager::AttachDevice(ICommunicateDevice* device, ICommProtocol* pro
         }
         protocol->SetPacketSize(packet);
     }
+    m_loopExited.Reset();
     m_running = true;
+    m_loopStarted = true;
     m_recvThread->OnConnectDevice();
     protocol->SetDeviceManager(this);  // sends the connect request at once
     return true;
@@ -60,11 +66,13 @@ bool CDeviceManager::AttachDevice(ICommunicateDevice* device, ICommProtocol* pro
 
 void CDeviceManager::DetachDevice() {
     ICommunicateDevice* device = m_device.load();
-    m_loopExited.Reset();
     m_running = false;
     if (device) device->AbortRead();  // wakes the blocked read
     m_replyArrived.Set();             // and a request waiting for its reply
-    if (device && !m_loopExited.Wait(3000)) QV_LOG("receive loop did not end within 3000 ms");
+    // The loop may have ended already, when the device went away by itself.
+    if (m_loopStarted && !m_loopExited.Wait(3000))
+        QV_LOG("receive loop did not end within 3000 ms");
+    m_loopStarted = false;
 
     // A request in flight stops at its next check of m_running; wait for it to let go.
     std::lock_guard<std::mutex> requestGuard(m_requestMutex);
@@ -170,12 +178,25 @@ void CDeviceManager::RecvThreadProc() {
                     protocol->OnRecvData(report);
                 }
             }
+        } else if (!device->IsOpen()) {
+            // Hung up or failed for good (pulled out, its connection closed): no read will
+            // succeed again. End here rather than retry forever, and tell the owner, who may
+            // never hear of a removal.
+            NotifyGone();
+            break;
         } else {
             QV_LOG(" CDeviceManager::RecvThreadProc() -- read return %d", 0);
             SleepMs(200);
         }
     }
     m_loopExited.Set();
+}
+
+void CDeviceManager::NotifyGone() {
+    m_running = false;     // a request in flight stops at its next check
+    m_replyArrived.Set();  // and one waiting for its reply gives up now
+    std::lock_guard<std::mutex> guard(m_goneMutex);
+    if (m_goneHandler) m_goneHandler();
 }
 
 bool CDeviceManager::IsIdle() {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -31,8 +32,16 @@ class CDeviceManager : public ICommDeviceMgmt {
 
     uint32_t IdleTimeout() const { return m_idleTimeout.load(); }
 
+    // Called on the receive thread when the attached device went away by itself (end of
+    // file, hang-up, a read error that closed it): the receive loop has ended and requests
+    // fail at once, but the device stays attached until the owner detaches it on its own
+    // thread. The handler only hands the news over (posts, sets a flag). Setting a new one
+    // (or none) waits for a call in progress.
+    void SetGoneHandler(std::function<void()> handler);
+
   private:
     void ClearWaiting();
+    void NotifyGone();
 
     std::unique_ptr<CDataRecvThread> m_recvThread;
     std::atomic<ICommunicateDevice*> m_device{nullptr};  // not owned
@@ -48,10 +57,16 @@ class CDeviceManager : public ICommDeviceMgmt {
     ccm_util::CEvent m_loopExited{true, false};
     ccm_util::CEvent m_replyArrived{false, false};
     std::atomic<bool> m_running{false};
+    // A receive loop was started for the attachment and DetachDevice waits for its end (it
+    // may have ended on its own already). Owner's thread only.
+    bool m_loopStarted = false;
     std::atomic<uint64_t> m_lastActivity{0};
     std::atomic<uint32_t> m_idleTimeout{5000};
 
     // Serialises SendAndReceive callers (UI thread, upload workers) and lets DetachDevice
     // wait until a request in flight has let go of the device.
     std::mutex m_requestMutex;
+
+    std::mutex m_goneMutex;  // guards m_goneHandler
+    std::function<void()> m_goneHandler;
 };

@@ -3,6 +3,7 @@
 #include "DeviceManager.h"
 #include "FrameDefs.h"
 #include "HidEnum.h"
+#include "Log.h"
 #include "TextUtil.h"
 #include "TickCount.h"
 #include "VirtualHid.h"
@@ -15,11 +16,40 @@ bool IsCardProduct(uint16_t productId) {
 
 }  // namespace
 
+CDeviceSession::~CDeviceSession() {
+    // The receive thread may report a hang-up until the manager (in the builder) is gone.
+    if (CDeviceManager* manager = Manager()) manager->SetGoneHandler(nullptr);
+}
+
 bool CDeviceSession::Init() {
     if (Manager()) return true;
-    if (m_builder.Init(&m_protocol)) return true;
-    m_lastError = "cannot create the device manager";
-    return false;
+    if (!m_builder.Init(&m_protocol)) {
+        m_lastError = "cannot create the device manager";
+        return false;
+    }
+    Manager()->SetGoneHandler([this] {
+        m_gonePending = true;
+        std::lock_guard<std::mutex> guard(m_wakeMutex);
+        if (m_goneWake) m_goneWake();
+    });
+    return true;
+}
+
+void CDeviceSession::SetCardGoneWake(std::function<void()> wake) {
+    std::lock_guard<std::mutex> guard(m_wakeMutex);
+    m_goneWake = std::move(wake);
+}
+
+bool CDeviceSession::OnCardGone() {
+    if (!m_gonePending.exchange(false) || !onWorkspaceNotify) return false;
+    CDeviceManager* manager = Manager();
+    // Dealt with already: let go on a removal, or a new card attached on an arrival (which
+    // lets go of a card whose connection ended first).
+    if (!manager || !manager->GetDevice() || manager->IsConnected()) return false;
+    QV_LOG("%s hung up with no removal reported: let go", m_builder.CurrentPath().c_str());
+    const auto notify = onWorkspaceNotify;
+    LetGo(notify);
+    return true;
 }
 
 bool CDeviceSession::IsConnected() const {

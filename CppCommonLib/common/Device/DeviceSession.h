@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "HidDeviceBuilder.h"
@@ -12,14 +14,15 @@ class CDeviceManager;
 // Which card the program is attached to: the first connection at start-up and the reaction
 // to devices arriving and leaving while it runs. Owns the protocol and the builder (which
 // owns the manager and the current device), so the panel and lw52ctl attach cards the same
-// way. Everything runs on one thread (the UI thread in the panel); the hooks are called on it.
+// way. Everything runs on one thread (the UI thread in the panel); the hooks are called on it,
+// except the card-gone wake-up, which is how the receive thread reaches that thread.
 class CDeviceSession {
   public:
     // Pause after letting go of a removed card, before the workspace hears of it.
     static constexpr uint32_t kDetachPauseMs = 200;
 
     CDeviceSession() = default;
-    ~CDeviceSession() = default;
+    ~CDeviceSession();
     CDeviceSession(const CDeviceSession&) = delete;
     CDeviceSession& operator=(const CDeviceSession&) = delete;
 
@@ -51,6 +54,16 @@ class CDeviceSession {
     // arrival is handled.
     void OnDevicePnp(bool removed, const std::string& devicePath);
 
+    // The attached card hung up by itself (the receive loop saw it), which the hot-plug
+    // watcher may never report. wake runs on the receive thread and only brings the
+    // session's thread round (posts to it); that thread then calls OnCardGone. Without a
+    // wake the session's loop calls OnCardGone on each turn. Set after Init; null clears it.
+    void SetCardGoneWake(std::function<void()> wake);
+    // On the session's thread: after a hang-up was seen, lets go of the card exactly as its
+    // removal does, unless a removal or arrival has dealt with it meanwhile. True when a card
+    // was let go.
+    bool OnCardGone();
+
     bool IsConnected() const;
     // Why the last connection attempt failed; empty after a success.
     const std::string& LastError() const { return m_lastError; }
@@ -66,4 +79,8 @@ class CDeviceSession {
     CQvAudioProtocol m_protocol;  // outlives the builder, whose manager refers to it
     CHidDeviceBuilder m_builder;
     std::string m_lastError;
+
+    std::atomic<bool> m_gonePending{false};  // set on the receive thread, taken by OnCardGone
+    std::mutex m_wakeMutex;                  // guards m_goneWake
+    std::function<void()> m_goneWake;
 };

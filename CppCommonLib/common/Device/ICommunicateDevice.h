@@ -14,7 +14,8 @@ class ICommunicateDevice {
     virtual bool Write(const uint8_t* data, int length) = 0;
     // Waits up to timeoutMs (kInfinite: without limit) for one report. On true, *outData (when
     // given) points at the report's data bytes in the device's buffer, valid until the next
-    // Read; at least 64 bytes may be read there, zero beyond the report.
+    // Read; at least 64 bytes may be read there, zero beyond the report. False on a timeout
+    // or a failure; a device gone for good (pulled out, hung up) says so through IsOpen.
     virtual bool Read(const uint8_t** outData, uint32_t timeoutMs) = 0;
     // Wakes a Read that waits; it returns true with a zeroed buffer.
     virtual void AbortRead() = 0;

@@ -93,7 +93,9 @@ TEST_F(LibraryFileFixture, RoundTripKeepsListsChineseNamesAndOtherChildren) {
         "</Mixer>\n<Effect><Items Name=\"默认列表\" Collapse=\"0\">"
         "<Item Name=\"第一个\" Path=\"" +
         Fx("一.dteff") + "\"/><Item Name=\"two\" Path=\"" + Fx("two.dteff") +
-        "\"/></Items><Items Name=\"空的\"/></Effect>\n<Tail/></AudioRack>");
+        "\"/></Items><Items Name=\"空的\"/></Effect>\n<Tail/>"
+        // A second library element is never read; left behind it would be read after the save.
+        "<Effect><Items Name=\"stale\"/></Effect></AudioRack>");
     CEffectLibrary lib = Library();
     ASSERT_TRUE(lib.Load());
     ASSERT_TRUE(lib.Save());

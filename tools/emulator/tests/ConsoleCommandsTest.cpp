@@ -41,9 +41,21 @@ TEST(ConsoleCommandsTest, EachLineGetsOneAnswerAndActsOnTheCard) {
         {"fault clear", "ok",
          [](const CCardModel& m) { return m.ReplyDelayMs() == 0 && m.Faults().dropReplies == 0; }},
         {"fault bogus 1", "error: unknown fault 'bogus'", nullptr},
+        {"faults drop=30 corrupt=10 seed=5", "ok",
+         [](const CCardModel& m) {
+             return m.Faults().dropRate == 30 && m.Faults().corruptRate == 10 &&
+                    m.Faults().faultSeed == 5;
+         }},
+        {"faults corrupt=120",
+         "error: faults [drop=P] [corrupt=P] [seed=N] | faults off (P 0..100)", nullptr},
+        {"faults off", "ok",
+         [](const CCardModel& m) {
+             return m.Faults().dropRate == 0 && m.Faults().corruptRate == 0;
+         }},
         {"dump 4 /tmp/x.wav", "error: dump SLOT FILE (slot 1..3)", nullptr},
         {"dump 1 /tmp/x.wav", "error: slot 1 holds no sound", nullptr},
         {"unplug", "error: not plugged in", nullptr},
+        {"hangup", "error: no host connected", nullptr},
         {"frobnicate", "error: unknown command 'frobnicate' (try help)", nullptr},
     };
     CEmulatorServer server;  // never started: nothing connected, nothing plugged
@@ -95,12 +107,14 @@ TEST(EmulatorOptionsTest, ParsesOptionsAndNamesTheProblem) {
         std::string error;  // empty: valid
     } cases[] = {
         {{}, ""},
-        {{"--packet",   "40",      "--product",      "0x7B",  "--hw",           "12",
-          "--fw",       "105",     "--type",         "5",     "--levels",       "20",
-          "--trace",    "t.jsonl", "--instance",     "bench", "--dir",          "/d",
-          "--delay",    "50",      "--drop",         "1",     "--bad-checksum", "2",
-          "--bad-flag", "3",       "--unplug-after", "4"},
+        {{"--packet",       "40",      "--product",      "0x7B",  "--hw",           "12",
+          "--fw",           "105",     "--type",         "5",     "--levels",       "20",
+          "--trace",        "t.jsonl", "--instance",     "bench", "--dir",          "/d",
+          "--delay",        "50",      "--drop",         "1",     "--bad-checksum", "2",
+          "--bad-flag",     "3",       "--unplug-after", "4",     "--drop-rate",    "30",
+          "--corrupt-rate", "10",      "--fault-seed",   "7"},
          ""},
+        {{"--drop-rate", "101"}, "--drop-rate: '101' is not a number in 0..100"},
         {{"--packet", "48"}, "--packet: 64 or 40"},
         {{"--product", "0x62"}, "--product: 0x61 or 0x7B"},
         {{"--hw", "256"}, "--hw: '256' is not a number in 0..255"},
@@ -133,6 +147,9 @@ TEST(EmulatorOptionsTest, ParsesOptionsAndNamesTheProblem) {
     EXPECT_EQ(options.faults.badChecksumReplies, 2);
     EXPECT_EQ(options.faults.badFlagReplies, 3);
     EXPECT_EQ(options.faults.unplugAfterFrames, 4);
+    EXPECT_EQ(options.faults.dropRate, 30);
+    EXPECT_EQ(options.faults.corruptRate, 10);
+    EXPECT_EQ(options.faults.faultSeed, 7u);
     ASSERT_TRUE(ParseEmulatorOptions({"--help"}, options, error));
     EXPECT_TRUE(options.help);
     ASSERT_TRUE(ParseEmulatorOptions({}, options, error));

@@ -208,6 +208,24 @@ TEST_F(EmulatorServerTest, UnplugRemovesTheFileAndClosesTheHostPlugBringsItBack)
         EXPECT_NE(text.str().find(part), std::string::npos) << part;
 }
 
+TEST_F(EmulatorServerTest, HangUpEndsTheHostsConnectionAndTheDeviceStays) {
+    Start();
+    EXPECT_FALSE(server->HangUp()) << "no host yet";
+    RawHost host;
+    ConnectAndTakeDescriptor(host);
+    ASSERT_TRUE(server->HangUp());
+    const auto closed = host.Receive();
+    ASSERT_TRUE(closed.has_value());
+    EXPECT_TRUE(closed->empty());
+    EXPECT_TRUE(Exists(server->SocketPath()));
+    EXPECT_TRUE(server->IsPlugged());
+    EXPECT_FALSE(server->HasClient());
+    RawHost again;
+    ConnectAndTakeDescriptor(again);
+    ASSERT_TRUE(again.SendReport(Request(64, {{0, CMD_GET_DEVICE_INFO}})));
+    EXPECT_TRUE(again.Receive().has_value());
+}
+
 TEST_F(EmulatorServerTest, StartRefusesALiveCardsNameButReplacesAStaleFile) {
     Start();
     CEmulatorServer rival;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "CardModel.h"
@@ -12,11 +13,13 @@ using namespace lw52::emu::test;
 namespace {
 
 // What came back for one request: '-' nothing, 'O' a good reply, 'C' a reply whose
-// checksum fails, 'F' a reply with a valid checksum but a flag other than 0xFF.
+// checksum fails, 'W' one with a wrong command byte, 'F' a reply with a valid checksum but a
+// flag other than 0xFF.
 char Outcome(const std::vector<Frame>& replies) {
     if (replies.empty()) return '-';
     const Frame& reply = replies[0];
     if (!ChecksumMatches(reply.data(), static_cast<int>(reply.size()))) return 'C';
+    if (reply[0] != ReplyCode(CMD_GET_DEVICE_INFO)) return 'W';
     return reply[3] == kFlagReplyOk ? 'O' : 'F';
 }
 
@@ -32,6 +35,7 @@ TEST(FaultTest, ReplyFaultsHitTheNextKReplies) {
         {"drop 2", [](CCardModel& m) { m.DropReplies(2); }, "gggg", "--OO"},
         {"checksum 2", [](CCardModel& m) { m.CorruptChecksums(2); }, "gggg", "CCOO"},
         {"flag 2", [](CCardModel& m) { m.BadFlags(2); }, "gggg", "FFOO"},
+        {"command 1", [](CCardModel& m) { m.BadCommands(1); }, "gg", "WO"},
         {"flag and checksum together",
          [](CCardModel& m) {
              m.BadFlags(1);
@@ -65,6 +69,46 @@ TEST(FaultTest, ReplyFaultsHitTheNextKReplies) {
     for (int i = 0; i < 3; ++i) Send(model, Request(64, {{0, CMD_GET_DEVICE_INFO}}));
     EXPECT_EQ(model.Counters().repliesDropped, 2u);
     EXPECT_EQ(model.Counters().replies, 1u);
+}
+
+// Random faults by rate: about the asked share of replies is hit, a corrupted reply fails the
+// host's check (checksum, command or flag), the same seed gives the same run, count faults
+// still come first, and "off" gives a healthy card again.
+TEST(FaultTest, RandomFaultsByRateAreRepeatableAndStop) {
+    auto run = [](CCardModel& model, int requests) {
+        std::string outcomes;
+        for (int i = 0; i < requests; ++i) {
+            const std::vector<Frame> replies = Send(model, Request(64, {{0, CMD_GET_DEVICE_INFO}}));
+            if (replies.empty())
+                outcomes += '-';
+            else if (!ChecksumMatches(replies[0].data(), 64) ||
+                     replies[0][0] != ReplyCode(CMD_GET_DEVICE_INFO) ||
+                     replies[0][3] != kFlagReplyOk)
+                outcomes += 'X';
+            else
+                outcomes += 'O';
+        }
+        return outcomes;
+    };
+    CCardModel a, b;
+    for (CCardModel* m : {&a, &b}) {
+        m->SeedFaults(42);
+        m->SetFaultRates(30, 10);
+    }
+    const std::string first = run(a, 2000);
+    EXPECT_EQ(first, run(b, 2000)) << "same seed, same faults";
+    const auto share = [&](char c) { return std::count(first.begin(), first.end(), c) / 20.0; };
+    EXPECT_NEAR(share('-'), 30, 4);
+    EXPECT_NEAR(share('X'), 7, 3) << "10 % of the 70 % not dropped";
+    EXPECT_EQ(a.Counters().repliesDropped + a.Counters().repliesCorrupted,
+              static_cast<uint64_t>(std::count(first.begin(), first.end(), '-') +
+                                    std::count(first.begin(), first.end(), 'X')));
+
+    a.DropReplies(2);
+    a.SetFaultRates(0, 100);
+    EXPECT_EQ(run(a, 3), "--X") << "counted faults first, then the rate";
+    a.SetFaultRates(0, 0);
+    EXPECT_EQ(run(a, 50), std::string(50, 'O'));
 }
 
 TEST(FaultTest, UnplugAfterNTakesTheNthFrameWithoutAnsweringAndFiresOnce) {

@@ -48,19 +48,6 @@ void CHidBase::MarkGone() {
     if (!m_gone.exchange(true)) QV_LOG("%s: the device is gone", m_devicePath.c_str());
 }
 
-void CHidBase::WaitForAbort(int timeoutMs) {
-    pollfd pfd{m_abortFd, POLLIN, 0};
-    int ready;
-    do {
-        ready = poll(&pfd, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready > 0) {
-        uint64_t count;
-        ssize_t ignored = read(m_abortFd, &count, sizeof count);  // consume the signal
-        (void)ignored;
-    }
-}
-
 std::string CHidBase::LastOpenError() const {
     std::lock_guard<std::mutex> guard(m_errorMutex);
     return m_lastOpenError;
@@ -311,10 +298,9 @@ bool CHidBase::Read(const uint8_t** outData, uint32_t timeoutMs) {
     } else if (!(pfds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
         return false;
     }
-    // End of file, hang-up or a read error: the device is gone for good. Wait for the
-    // owner to let it go (or the timeout) instead of failing in a tight loop.
+    // End of file, hang-up or a read error: the device is gone for good. IsOpen says so from
+    // now on, which ends the receive loop instead of a retry.
     MarkGone();
-    WaitForAbort(timeout);
     return false;
 }
 

@@ -45,8 +45,6 @@ class CHidBase : public ICommunicateDevice {
     void CloseFds();
     void FailOpen(const std::string& error, bool busy = false);
     void MarkGone();
-    // Blocks until AbortRead or the timeout; called with the read side held.
-    void WaitForAbort(int timeoutMs);
 
     const std::string m_devicePath;
     bool m_isSocket = false;

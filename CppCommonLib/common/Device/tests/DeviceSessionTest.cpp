@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <future>
 #include <optional>
 
+#include "CardLinkFixture.h"
 #include "DeviceManager.h"
 #include "DeviceSession.h"
 #include "VirtualCardBench.h"
@@ -227,6 +230,76 @@ TEST(DeviceSessionTest, AnArrivalLetsGoOfACardWhoseConnectionEnded) {
             ASSERT_TRUE(card->Plug());
         }
     }
+}
+
+// The card's connection ends and no removal is ever reported (a reset, or the watcher missed
+// it): the receive thread's notice alone lets the card go as its removal would, and the next
+// arrival is taken. A notice that comes after a removal or an arrival dealt with the card changes
+// nothing.
+TEST(DeviceSessionTest, AHangUpWithoutARemovalLetsTheCardGo) {
+    VirtualCardBench bench;
+    CEmulatorServer* card = bench.AddCard("vanishing");
+    ASSERT_NE(card, nullptr);
+    LogCapture log;
+    RecordingSession s;
+    std::atomic<int> wakes{0};
+    s.session.SetCardGoneWake([&] { ++wakes; });
+    enum class Then { kNothing, kRemoval, kArrival };
+    for (const Then then : {Then::kNothing, Then::kRemoval, Then::kArrival}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        if (!card->IsPlugged()) {
+            ASSERT_TRUE(card->Plug());
+        }
+        s.notified.clear();
+        wakes = 0;
+        s.session.OnDevicePnp(false, card->SocketPath());
+        ASSERT_TRUE(s.AttachedTo(*card)) << s.session.LastError();
+        EXPECT_FALSE(s.session.OnCardGone()) << "nothing happened yet";
+
+        // A request waiting for a slow reply fails as the card goes, not after its attempts.
+        const auto infoRequests = [&] {
+            const auto counters = card->Model().Counters();
+            const auto it = counters.byCommand.find(lw52::CMD_GET_DEVICE_INFO);
+            return it == counters.byCommand.end() ? uint64_t{0} : it->second;
+        };
+        const uint64_t before = infoRequests();
+        card->Model().SetReplyDelay(5000);
+        uint8_t request[64] = {lw52::CMD_GET_DEVICE_INFO};
+        uint8_t reply[64];
+        auto pending = std::async(std::launch::async, [&] {
+            return s.session.Manager()->SendAndReceive(request, reply, 3, 2000);
+        });
+        ASSERT_TRUE(WaitUntil([&] { return infoRequests() > before; }));
+        // Nothing else: a hang-up, the device stays. Else it is pulled out, but no watcher
+        // reports that here.
+        const uint64_t pulled = GetTickCountMs();
+        ASSERT_TRUE(then == Then::kNothing ? card->HangUp() : card->Unplug());
+        EXPECT_FALSE(pending.get());
+        EXPECT_LT(GetTickCountMs() - pulled, 1500u);
+        card->Model().SetReplyDelay(0);
+        ASSERT_TRUE(WaitUntil([&] { return wakes == 1; })) << "the receive thread tells";
+        EXPECT_NE(s.session.Manager()->GetDevice(), nullptr) << "let go on the owner's thread";
+
+        if (then == Then::kRemoval) s.session.OnDevicePnp(true, card->SocketPath());
+        if (then == Then::kArrival) {
+            ASSERT_TRUE(card->Plug());
+            s.session.OnDevicePnp(false, card->SocketPath());
+        }
+        EXPECT_EQ(s.session.OnCardGone(), then == Then::kNothing);
+        EXPECT_FALSE(s.session.OnCardGone()) << "one notice, one let-go";
+        EXPECT_EQ(s.notified, then == Then::kArrival ? (std::vector<bool>{false, true, false})
+                                                     : (std::vector<bool>{false, true}));
+        EXPECT_EQ(wakes, 1);
+        if (then == Then::kArrival) {
+            EXPECT_TRUE(s.AttachedTo(*card)) << "the new connection stays";
+            EXPECT_TRUE(s.Query());
+        } else {
+            // Let go for good; the next round's arrival takes the card again.
+            EXPECT_EQ(s.session.Manager()->GetDevice(), nullptr);
+            EXPECT_FALSE(s.session.IsConnected());
+        }
+    }
+    EXPECT_FALSE(log.Contains("read return")) << "the loop never retried a dead card";
 }
 
 TEST(DeviceSessionTest, WithoutAWorkspaceHookNothingHappens) {
