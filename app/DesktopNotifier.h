@@ -19,7 +19,7 @@ class CDesktopNotifier : public QObject {
 
     CDesktopNotifier(const QDBusConnection& bus, std::function<void()> onActivated);
 
-    // category: the notification spec's hint ("device.added", "device.removed").
+    // category: the hint desktops group notifications by ("device.added", "device.removed").
     void Notify(const QString& summary, const QString& body, const QString& category);
     // The server's id of the notification on screen, 0 when none is.
     uint ShownId() const { return m_id; }

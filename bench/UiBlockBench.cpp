@@ -21,8 +21,8 @@
 #include "FrameDefs.h"
 #include "MainApp.h"
 #include "MainDlg.h"
-#include "MessageBox.h"
 #include "NotifyCenter.h"
+#include "PanelWithCard.h"
 #include "QvAudioProtocol.h"
 #include "WorkSpace.h"
 
@@ -65,26 +65,12 @@ class Heartbeat {
 };
 
 // The panel with its window, attached to a fresh virtual card.
-class Panel {
+class Panel : public PanelWithCard {
   public:
     bool Start() {
         App();
-        const std::string vhid = m_dir.Path() + "/vhid";
-        if (!m_card.Start(LW52_EMULATOR_PATH, {"--dir", vhid}) ||
-            m_card.WaitForLine("listening on", 10000).empty())
-            return false;
-        const std::string runtime = m_dir.Path() + "/run";
-        mkdir(runtime.c_str(), 0700);
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
-        qputenv("LW52_VHID_DIR", QByteArray::fromStdString(vhid));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_dir.Path() + "/data"));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_dir.Path() + "/config"));
-        msgbox::SetResponder([](const msgbox::Shown&) { return msgbox::kIdOk; });
-        m_app = std::make_unique<CMainApp>();
-        if (!m_app->Init() || !m_app->Workspace()->IsConnected()) return false;
-        m_app->StartWindows();
-        if (!QTest::qWaitFor([&] { return m_app->MainWindow() != nullptr; }, 5000)) return false;
-        m_token = m_app->NotifyCenter().Subscribe(
+        if (!StartCard() || !StartPanel()) return false;
+        m_token = app->NotifyCenter().Subscribe(
             EventRecvData::kId, EventRecvData::kName, [this](EventArgs& e) {
                 const uint8_t command = static_cast<EventRecvData&>(e).frame[0];
                 if (command == lw52::MSG_LEVELS) ++levels;
@@ -94,9 +80,7 @@ class Panel {
     }
     ~Panel() {
         Join();
-        if (m_app && m_token) m_app->NotifyCenter().Unsubscribe(m_token);
-        m_app.reset();
-        msgbox::SetResponder(nullptr);
+        if (app && m_token) app->NotifyCenter().Unsubscribe(m_token);
     }
     // Many console lines in one write: the card sends their frames back to back. The
     // emulator's answers are read on a thread of their own, so the UI thread only runs the
@@ -106,23 +90,20 @@ class Panel {
         m_console = std::thread([this, lines = std::move(lines)] {
             std::string all;
             for (const std::string& line : lines) all += line + "\n";
-            m_card.WriteLine(all.substr(0, all.size() - 1));
+            card.WriteLine(all.substr(0, all.size() - 1));
             std::string answer;
-            for (size_t i = 0; i < lines.size(); ++i) m_card.ReadLine(answer, 5000);
+            for (size_t i = 0; i < lines.size(); ++i) card.ReadLine(answer, 5000);
         });
     }
     void Join() {
         if (m_console.joinable()) m_console.join();
     }
-    CWorkSpace& Workspace() { return *m_app->Workspace(); }
-    CQvAudioProtocol* Protocol() { return m_app->Workspace()->Protocol(); }
+    CWorkSpace& Workspace() { return *app->Workspace(); }
+    CQvAudioProtocol* Protocol() { return app->Workspace()->Protocol(); }
     int levels = 0;
     int changes = 0;
 
   private:
-    TempDir m_dir;
-    ChildProcess m_card;
-    std::unique_ptr<CMainApp> m_app;
     int m_token = 0;
     std::thread m_console;
 };

@@ -36,29 +36,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits (at most 10 s) until the log holds the line; prints it.
-wait_for_line() {
-  local log="$1" text="$2"
-  for _ in $(seq 200); do
-    if grep -q "$text" "$log" 2>/dev/null; then grep -m1 "$text" "$log"; return 0; fi
-    sleep 0.05
-  done
-  echo "crash-loop: no '$text' in $log" >&2
-  cat "$log" >&2
-  return 1
-}
-
-# The virtual card and the cloud stand-in, each reading commands from a FIFO held open here.
-mkfifo "$work/emulator.in" "$work/fixture.in"
-"$emulator" --dir "$LW52_VHID_DIR" <"$work/emulator.in" >"$work/emulator.log" 2>&1 &
-pids+=($!)
-exec 7>"$work/emulator.in"
-"$fixture" --port 0 <"$work/fixture.in" >"$work/fixture.log" 2>&1 &
-pids+=($!)
-exec 8>"$work/fixture.in"
-wait_for_line "$work/emulator.log" "listening on" >/dev/null
-LW52_CLOUD_URL="$(wait_for_line "$work/fixture.log" "listening on" | sed 's/.*listening on //')"
-export LW52_CLOUD_URL
+# The virtual card and the cloud stand-in.
+# shellcheck source=scripts/lib/card-and-cloud.sh
+source "$root/scripts/lib/card-and-cloud.sh"
+start_card_and_cloud
 
 # Every file exists before the first kill.
 head -c 4096 /dev/urandom >"$work/clip.mp3"

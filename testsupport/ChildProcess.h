@@ -48,6 +48,9 @@ struct RunResult {
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& env = {}, int timeoutMs = 30000);
 
+// The full path of a program found on PATH (else in /usr/bin and /bin); empty when missing.
+std::string FindProgram(const std::string& name);
+
 // A fresh folder under the temp dir, removed with everything in it on destruction.
 class TempDir {
   public:

@@ -1,6 +1,7 @@
 #include "PrivateSessionBus.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 bool PrivateSessionBus::Start() {
     const std::string config = m_dir.Path() + "/session.conf";
@@ -19,4 +20,11 @@ bool PrivateSessionBus::Start() {
                         {"--config-file=" + config, "--nofork", "--print-address=1"}))
         return false;
     return m_daemon.ReadLine(m_address, 10000) && !m_address.empty();
+}
+
+bool PrivateSessionBus::StartForProgram() {
+    static PrivateSessionBus bus;
+    static const bool started =
+        bus.Start() && setenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str(), 1) == 0;
+    return started;
 }

@@ -11,6 +11,10 @@ class PrivateSessionBus {
   public:
     // False when dbus-daemon cannot be started.
     bool Start();
+    // One bus for the whole test program, started on the first call and named in
+    // DBUS_SESSION_BUS_ADDRESS: Qt keeps the first session connection it makes, so a program
+    // has one bus for all its tests. False when it cannot be started.
+    static bool StartForProgram();
     // The address to give DBUS_SESSION_BUS_ADDRESS or QDBusConnection::connectToBus.
     const std::string& Address() const { return m_address; }
 

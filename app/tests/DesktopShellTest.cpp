@@ -4,7 +4,6 @@
 // X display (xcb, where Qt's own tray code is used) with the virtual card, and a stand-in
 // shell on a private session bus plays the desktop.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -20,20 +19,14 @@
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "MainHideWnd.h"
-#include "MessageBox.h"
+#include "PanelWithCard.h"
 #include "PrivateSessionBus.h"
 
 namespace {
 
-class DesktopShellTest : public ::testing::Test {
+class DesktopShellTest : public ::testing::Test, protected PanelWithCard {
   protected:
-    // One private session bus for the whole program: Qt keeps its session connection.
-    static void SetUpTestSuite() {
-        bus = new PrivateSessionBus;
-        if (bus->Start())
-            qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString(bus->Address()));
-    }
-    static void TearDownTestSuite() { delete bus; }
+    static void SetUpTestSuite() { PrivateSessionBus::StartForProgram(); }
 
     virtual bool TrayAtStart() const { return true; }
 
@@ -45,34 +38,16 @@ class DesktopShellTest : public ::testing::Test {
         ASSERT_TRUE(shell.Start(LW52_DESKTOP_STANDIN, args));
         ASSERT_NE(shell.WaitForLine("ready", 10000), "");
 
-        const std::string vhid = dir.Path() + "/vhid";
-        ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH, {"--dir", vhid}));
-        ASSERT_NE(card.WaitForLine("listening on", 10000), "");
-        const std::string runtime = dir.Path() + "/run";
-        mkdir(runtime.c_str(), 0700);
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
-        qputenv("LW52_VHID_DIR", QByteArray::fromStdString(vhid));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.Path() + "/data"));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path() + "/config"));
-        msgbox::SetResponder([](const msgbox::Shown&) { return msgbox::kIdOk; });
+        ASSERT_TRUE(StartCard());
         // The window closes to the tray.
-        const std::string settings = dir.Path() + "/data/QvLW52/QvH31ConfigData.db";
-        std::filesystem::create_directories(dir.Path() + "/data/QvLW52");
+        const std::string settings = DataDir() + "/QvLW52/QvH31ConfigData.db";
+        std::filesystem::create_directories(DataDir() + "/QvLW52");
         CIniFile::CreateUtf16File(settings);
         CIniFile(settings).WriteInt("Settings", "CloseBtnOperation", 0);
-
-        app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->Init());
-        ASSERT_TRUE(app->Workspace()->IsConnected());
-        app->StartWindows();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return app->MainWindow() != nullptr; }, 5000));
-        window = app->MainWindow();
+        ASSERT_TRUE(StartPanel());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     }
-    void TearDown() override {
-        app.reset();
-        msgbox::SetResponder(nullptr);
-    }
+    void TearDown() override { app.reset(); }  // while the shell still answers
 
     // The next line of the shell that starts with prefix; the panel's event loop runs
     // meanwhile, as the shell's calls are answered on it. Lines passed over are kept.
@@ -112,16 +87,9 @@ class DesktopShellTest : public ::testing::Test {
         return QStringList{id} + line.section(' ', 2).split('|');
     }
 
-    static PrivateSessionBus* bus;
-    TempDir dir;
     ChildProcess shell;
-    ChildProcess card;
-    std::unique_ptr<CMainApp> app;
-    QPointer<CMainDlg> window;
     std::vector<std::string> passed;
 };
-
-PrivateSessionBus* DesktopShellTest::bus = nullptr;
 
 TEST_F(DesktopShellTest, TheTrayIconIsAStatusNotifierItemThatShowsHidesAndHasTheMenu) {
     ASSERT_NE(Expect("item "), "") << "the icon registered with the desktop's watcher";

@@ -31,6 +31,7 @@
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "MessageBox.h"
+#include "PanelWithCard.h"
 #include "PrivateSessionBus.h"
 
 namespace {
@@ -64,39 +65,16 @@ class SignalSink : public QObject {
     QString lastText;
 };
 
-class PanelControlTest : public ::testing::Test {
+class PanelControlTest : public ::testing::Test, protected PanelWithCard {
   protected:
-    // One private session bus for the whole program: Qt keeps its session connection.
-    static void SetUpTestSuite() {
-        bus = new PrivateSessionBus;
-        if (bus->Start())
-            qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString(bus->Address()));
-    }
-    static void TearDownTestSuite() { delete bus; }
+    static void SetUpTestSuite() { PrivateSessionBus::StartForProgram(); }
 
     void SetUp() override {
-        const std::string vhid = dir.Path() + "/vhid";
-        ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH, {"--dir", vhid}));
-        ASSERT_NE(card.WaitForLine("listening on", 10000), "");
-        runtime = dir.Path() + "/run";
-        mkdir(runtime.c_str(), 0700);
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
-        qputenv("LW52_VHID_DIR", QByteArray::fromStdString(vhid));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.Path() + "/data"));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path() + "/config"));
-        msgbox::SetResponder([](const msgbox::Shown&) { return msgbox::kIdOk; });
-        app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->Init());
-        ASSERT_TRUE(app->Workspace()->IsConnected());
-        app->StartControl(QString::fromStdString(control::SocketPath()));
+        ASSERT_TRUE(StartCard());
+        ASSERT_TRUE(StartPanel({}, [](CMainApp& panel) {
+            panel.StartControl(QString::fromStdString(control::SocketPath()));
+        }));
         ASSERT_NE(app->Control()->SocketServer(), nullptr);
-        app->StartWindows();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return app->MainWindow() != nullptr; }, 5000));
-        window = app->MainWindow();
-    }
-    void TearDown() override {
-        app.reset();
-        msgbox::SetResponder(nullptr);
     }
 
     // lw52ctl in its own process while the panel's event loop runs.
@@ -113,15 +91,6 @@ class PanelControlTest : public ::testing::Test {
         r.out = p.readAllStandardOutput().toStdString();
         r.err = p.readAllStandardError().toStdString();
         return r;
-    }
-    Json::Value CardState() {
-        card.WriteLine("state");
-        std::string line;
-        card.ReadLine(line, 5000);
-        return Parse(line);
-    }
-    bool CardParamBecomes(int id, int value) {
-        return QTest::qWaitFor([&] { return CardState()["params"][id].asInt() == value; }, 5000);
     }
     bool ButtonChecked(int id) {
         auto* button = qobject_cast<QAbstractButton*>(window->FindById(id));
@@ -141,16 +110,7 @@ class PanelControlTest : public ::testing::Test {
         if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, timeoutMs)) return {};
         return socket.readLine().trimmed().toStdString();
     }
-
-    static PrivateSessionBus* bus;
-    TempDir dir;
-    std::string runtime;
-    ChildProcess card;
-    std::unique_ptr<CMainApp> app;
-    CMainDlg* window = nullptr;
 };
-
-PrivateSessionBus* PanelControlTest::bus = nullptr;
 
 TEST_F(PanelControlTest, LwctlChangesTheCardThroughThePanelAndThePageFollows) {
     struct stat st {};

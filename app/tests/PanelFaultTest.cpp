@@ -7,7 +7,6 @@
 // 1.5 s timeout); LW52_FAULT_OPS=500 runs the long form.
 #include <gtest/gtest.h>
 #include <json/json.h>
-#include <sys/stat.h>
 
 #include <QAbstractSlider>
 #include <QTest>
@@ -16,13 +15,11 @@
 #include <map>
 #include <memory>
 #include <random>
-#include <sstream>
 
-#include "ChildProcess.h"
 #include "EventHandlerEffect.h"
 #include "MainApp.h"
 #include "MainDlg.h"
-#include "MessageBox.h"
+#include "PanelWithCard.h"
 #include "ParamTable.h"
 #include "QvAudioProtocol.h"
 #include "WorkSpace.h"
@@ -38,46 +35,15 @@ int OperationCount() {
     return n > 0 ? n : 40;
 }
 
-class PanelFaultTest : public ::testing::Test {
+class PanelFaultTest : public ::testing::Test, protected PanelWithCard {
   protected:
     void SetUp() override {
-        const std::string vhid = dir.Path() + "/vhid";
-        ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH, {"--dir", vhid, "--fault-seed", "52"}));
-        ASSERT_NE(card.WaitForLine("listening on", 10000), "");
-        const std::string runtime = dir.Path() + "/run";
-        mkdir(runtime.c_str(), 0700);
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
-        qputenv("LW52_VHID_DIR", QByteArray::fromStdString(vhid));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.Path() + "/data"));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path() + "/config"));
-        msgbox::SetResponder([](const msgbox::Shown&) { return msgbox::kIdOk; });
-        app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->Init());
-        ASSERT_TRUE(app->Workspace()->IsConnected());
-        app->StartWindows();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return app->MainWindow() != nullptr; }, 5000));
-        page = dynamic_cast<CEventHandlerEffect*>(app->MainWindow()->Pages()[0].get());
+        ASSERT_TRUE(StartCard({"--fault-seed", "52"}));
+        ASSERT_TRUE(StartPanel());
+        page = dynamic_cast<CEventHandlerEffect*>(window->Pages()[0].get());
         ASSERT_NE(page, nullptr);
     }
-    void TearDown() override {
-        app.reset();
-        msgbox::SetResponder(nullptr);
-    }
 
-    std::string Command(const std::string& line) {
-        card.WriteLine(line);
-        std::string answer;
-        card.ReadLine(answer, 5000);
-        return answer;
-    }
-    Json::Value CardState() {
-        Json::Value value;
-        std::istringstream in(Command("state"));
-        Json::CharReaderBuilder builder;
-        std::string errors;
-        Json::parseFromStream(builder, in, &value, &errors);
-        return value;
-    }
     // Every parameter the panel sends is on the card. Noise level, mute and the two boosts are
     // kept locally only; the card marks a changed effect with 0x40.
     ::testing::AssertionResult CardInStep() {
@@ -106,15 +72,12 @@ class PanelFaultTest : public ::testing::Test {
         return protocol && protocol->IsSenderBusy();
     }
 
-    TempDir dir;
-    ChildProcess card;
-    std::unique_ptr<CMainApp> app;
     CEventHandlerEffect* page = nullptr;
 };
 
 TEST_F(PanelFaultTest, AFlakyCardEndsInStepAndStoredRecordsReadBack) {
     CWorkSpace& ws = *app->Workspace();
-    ASSERT_EQ(Command("faults drop=30 corrupt=10"), "ok");
+    ASSERT_EQ(CardCommand("faults drop=30 corrupt=10"), "ok");
 
     std::mt19937 rng(7);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
@@ -161,11 +124,11 @@ TEST_F(PanelFaultTest, AFlakyCardEndsInStepAndStoredRecordsReadBack) {
     EXPECT_EQ(uploads, 1);
     // Last, a batch whose first frame gets no reply at all, so its second is never sent; no
     // change follows to carry them.
-    ASSERT_EQ(Command("fault drop 3"), "ok");
+    ASSERT_EQ(CardCommand("fault drop 3"), "ok");
     SetMany(pick, false);
 
     // The card answers again: what it missed goes out without another click.
-    ASSERT_EQ(Command("faults off"), "ok");
+    ASSERT_EQ(CardCommand("faults off"), "ok");
     EXPECT_TRUE(QTest::qWaitFor([&] { return ws.Pending().empty(); }, 30000));
     EXPECT_TRUE(CardInStep());
     const Json::Value counters = CardState()["counters"];

@@ -11,16 +11,9 @@
 
 #include "ChildProcess.h"
 #include "IniFile.h"
+#include "PrivateXServer.h"
 
 namespace {
-
-std::string FindProgram(const std::string& name) {
-    for (const char* dir : {"/usr/bin", "/bin", "/usr/local/bin"}) {
-        const std::string path = std::string(dir) + "/" + name;
-        if (access(path.c_str(), X_OK) == 0) return path;
-    }
-    return {};
-}
 
 int Fail(const char* what) {
     std::printf("FAILED: %s\n", what);
@@ -49,15 +42,13 @@ int main() {
         return 77;
     }
     TempDir dir;
-    ChildProcess server;
-    std::string display;
-    if (!server.Start(xvfb,
-                      {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"}) ||
-        !server.ReadLine(display, 20000) || display.empty()) {
+    PrivateXServer server;
+    if (!server.Start()) {
         // Installed but broken is a failure: only a missing tool skips.
         std::printf("Xvfb did not start\n");
         return 1;
     }
+    const std::string display = server.Display();
     const std::string vhid = dir.Path() + "/vhid";
     ChildProcess card;
     if (!card.Start(LW52_EMULATOR_PATH, {"--dir", vhid}) ||
@@ -72,7 +63,7 @@ int main() {
     CIniFile::CreateUtf16File(data + "/QvH31Moodcfg.ini");
     CIniFile(data + "/QvH31Moodcfg.ini").WriteInt("Config", "EnableHotKey", 1);
 
-    const std::vector<std::string> env = {"DISPLAY=:" + display,
+    const std::vector<std::string> env = {"DISPLAY=" + display,
                                           "QT_QPA_PLATFORM=xcb",
                                           "WAYLAND_DISPLAY=",
                                           "LW52_VHID_DIR=" + vhid,
@@ -86,7 +77,7 @@ int main() {
     if (CardEffect(card) == 3) return Fail("the card was on effect 3 before the key");
 
     const RunResult pressed =
-        RunProgram(xdotool, {"key", "ctrl+F1"}, {"DISPLAY=:" + display}, 10000);
+        RunProgram(xdotool, {"key", "ctrl+F1"}, {"DISPLAY=" + display}, 10000);
     if (pressed.exitCode != 0) return Fail("xdotool could not press the key");
     for (int i = 0; i < 100; ++i) {
         if (CardEffect(card) == 3) {

@@ -28,6 +28,7 @@
 #include "Menus.h"
 #include "MessageBox.h"
 #include "PanelArgs.h"
+#include "PanelWithCard.h"
 #include "QvTwoState.h"
 #include "Records.h"
 #include "UiLoader.h"
@@ -143,41 +144,19 @@ std::string Overflowing(QWidget* window) {
 }
 
 // The panel with a virtual card, its user folders in a temporary folder.
-class TranslationTest : public ::testing::Test {
+class TranslationTest : public ::testing::Test, protected PanelWithCard {
   protected:
-    void SetUp() override {
-        const std::string vhid = dir.Path() + "/vhid";
-        ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH, {"--dir", vhid}));
-        ASSERT_NE(card.WaitForLine("listening on", 10000), "");
-        qputenv("LW52_VHID_DIR", QByteArray::fromStdString(vhid));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.Path() + "/data"));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path() + "/config"));
-        msgbox::SetResponder([](const msgbox::Shown&) { return msgbox::kIdOk; });
-    }
-    void TearDown() override {
-        app.reset();
-        msgbox::SetResponder(nullptr);
-    }
-    CMainDlg* Start(const std::string& language) {
-        app = std::make_unique<CMainApp>();
-        app->SetLanguageOption(language);
-        if (!app->Init()) return nullptr;
-        app->StartWindows();
-        if (!QTest::qWaitFor([&] { return app->MainWindow() != nullptr; }, 5000)) return nullptr;
-        CMainDlg* window = app->MainWindow();
+    void SetUp() override { ASSERT_TRUE(StartCard()); }
+    bool Start(const std::string& language) {
+        if (!StartPanel(language)) return false;
         // The card's state has arrived: its effect names are on the buttons.
         QTest::qWait(300);
-        return window;
+        return true;
     }
-
-    TempDir dir;
-    ChildProcess card;
-    std::unique_ptr<CMainApp> app;
 };
 
 TEST_F(TranslationTest, EnglishLeavesNoChineseButDataAndEveryTextFits) {
-    CMainDlg* window = Start("en");
-    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(Start("en"));
     ASSERT_TRUE(app->Workspace()->IsConnected());
     EXPECT_EQ(app->Language(), "en");
 
@@ -225,8 +204,7 @@ TEST_F(TranslationTest, EnglishLeavesNoChineseButDataAndEveryTextFits) {
 }
 
 TEST_F(TranslationTest, ChineseStaysAsWritten) {
-    CMainDlg* window = Start("zh");
-    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(Start("zh"));
     EXPECT_EQ(app->Language(), "zh");
     EXPECT_EQ(qobject_cast<QAbstractButton*>(window->Find("btn_save_effect"))->text(), "保存音效");
     EXPECT_TRUE(

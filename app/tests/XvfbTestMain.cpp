@@ -2,31 +2,25 @@
 // number chosen by the server itself, so parallel tests never collide) and the xcb platform,
 // then every GoogleTest test. Listing the tests needs no display.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
-#include "ChildProcess.h"
+#include "PrivateXServer.h"
 
 int main(int argc, char** argv) {
     bool listing = false;
     for (int i = 1; i < argc; ++i) listing |= strncmp(argv[i], "--gtest_list", 12) == 0;
-    ChildProcess server;
+    PrivateXServer server;
     if (listing) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     } else {
-        std::string display;
-        if (access("/usr/bin/Xvfb", X_OK) != 0 ||
-            !server.Start("/usr/bin/Xvfb",
-                          {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"}) ||
-            !server.ReadLine(display, 20000) || display.empty()) {
+        if (!server.Start()) {
             fprintf(stderr, "Xvfb did not start (scripts/setup.sh installs it)\n");
             return 1;
         }
-        setenv("DISPLAY", (":" + display).c_str(), 1);
+        setenv("DISPLAY", server.Display().c_str(), 1);
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
     // No desktop of the machine's may take part: the tests bring their own.

@@ -36,24 +36,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wait_for_line() {
-  for _ in $(seq 200); do
-    if grep -q "listening on" "$1" 2>/dev/null; then grep -m1 "listening on" "$1"; return 0; fi
-    sleep 0.05
-  done
-  echo "full-disk: $1 never said it listens" >&2
-  return 1
-}
-mkfifo "$work/emulator.in" "$work/fixture.in"
-"$emulator" --dir "$LW52_VHID_DIR" <"$work/emulator.in" >"$work/emulator.log" 2>&1 &
-pids+=($!)
-exec 7>"$work/emulator.in"
-"$fixture" --port 0 <"$work/fixture.in" >"$work/fixture.log" 2>&1 &
-pids+=($!)
-exec 8>"$work/fixture.in"
-wait_for_line "$work/emulator.log" >/dev/null
-LW52_CLOUD_URL="$(wait_for_line "$work/fixture.log" | sed 's/.*listening on //')"
-export LW52_CLOUD_URL
+# shellcheck source=scripts/lib/card-and-cloud.sh
+source "$(dirname "$0")/../../scripts/lib/card-and-cloud.sh"
+start_card_and_cloud
 mapfile -t cloud_names < <("$ctl" cloud effects | cut -f2)
 
 # Every file exists while there is room.

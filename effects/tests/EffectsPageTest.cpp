@@ -23,6 +23,7 @@
 #include "MainApp.h"
 #include "MainDlg.h"
 #include "MessageBox.h"
+#include "PanelWithCard.h"
 #include "ParamTable.h"
 #include "QvProgressEX1.h"
 #include "WorkSpace.h"
@@ -38,40 +39,11 @@ struct ShowWatch : QObject {
     }
 };
 
-class EffectsPageCardTest : public ::testing::Test {
+class EffectsPageCardTest : public ::testing::Test, protected PanelWithCard {
   protected:
     void SetUp() override {
-        const std::string vhid = dir.Path() + "/vhid";
-        ASSERT_TRUE(card.Start(LW52_EMULATOR_PATH, {"--dir", vhid}));
-        ASSERT_NE(card.WaitForLine("listening on", 10000), "");
-        qputenv("LW52_VHID_DIR", QByteArray::fromStdString(vhid));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.Path() + "/data"));
-        msgbox::SetResponder([](const msgbox::Shown&) { return msgbox::kIdOk; });
-        app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->Init());
-        ASSERT_TRUE(app->Workspace()->IsConnected());
-        app->StartWindows();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return app->MainWindow() != nullptr; }, 5000));
-        window = app->MainWindow();
-    }
-    void TearDown() override {
-        app.reset();
-        msgbox::SetResponder(nullptr);
-    }
-    Json::Value CardState() {
-        card.WriteLine("state");
-        std::string line;
-        card.ReadLine(line, 5000);
-        Json::Value value;
-        std::istringstream in(line);
-        Json::CharReaderBuilder builder;
-        std::string errors;
-        Json::parseFromStream(builder, in, &value, &errors);
-        return value;
-    }
-    // Waits (bounded) until the card's parameter id holds value, running the event loop.
-    bool CardParamBecomes(int id, int value) {
-        return QTest::qWaitFor([&] { return CardState()["params"][id].asInt() == value; }, 5000);
+        ASSERT_TRUE(StartCard());
+        ASSERT_TRUE(StartPanel());
     }
     void UserMoves(int id, int value) {
         ControlEvent e;
@@ -82,11 +54,6 @@ class EffectsPageCardTest : public ::testing::Test {
         if (auto* slider = qobject_cast<QAbstractSlider*>(e.control)) slider->setValue(value);
         window->DispatchControlEvent(e);
     }
-
-    TempDir dir;
-    ChildProcess card;
-    std::unique_ptr<CMainApp> app;
-    CMainDlg* window = nullptr;
 };
 
 TEST_F(EffectsPageCardTest, KnobsAndEffectButtonsReachTheCard) {

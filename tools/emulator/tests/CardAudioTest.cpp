@@ -28,17 +28,6 @@ namespace {
 constexpr const char* kSink = "lw52_virtual_card";
 constexpr const char* kSource = "lw52_virtual_card_line";
 
-// Where a program is on $PATH; empty when it is not installed.
-std::string FindProgram(const std::string& name) {
-    const char* path = getenv("PATH");
-    std::istringstream dirs(path ? path : "/usr/bin:/bin");
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        const std::string candidate = dir + "/" + name;
-        if (!dir.empty() && access(candidate.c_str(), X_OK) == 0) return candidate;
-    }
-    return "";
-}
-
 RunResult Pactl(const std::vector<std::string>& args) {
     return RunProgram(FindProgram("pactl"), args, {"LC_ALL=C"}, 10000);
 }

@@ -10,12 +10,12 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
 #include "HotkeyConfig.h"
+#include "PrivateXServer.h"
 #include "VirtualKeys.h"
 #include "X11GlobalHotkeys.h"
 
@@ -24,22 +24,6 @@ namespace {
 using hotkey::kModAlt;
 using hotkey::kModCtrl;
 using hotkey::kModShift;
-
-std::string FindProgram(const std::string& name) {
-    const char* path = getenv("PATH");
-    const std::string dirs = path && *path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        const size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::filesystem::path candidate =
-            std::filesystem::path(dirs.substr(start, end - start)) / name;
-        std::error_code error;
-        if (!candidate.parent_path().empty() && std::filesystem::is_regular_file(candidate, error))
-            return candidate.string();
-        start = end + 1;
-    }
-    return {};
-}
 
 std::string g_xdotool;
 
@@ -288,19 +272,12 @@ int main(int argc, char** argv) {
         std::printf("skipped: %s not found\n", xvfb.empty() ? "Xvfb" : "xdotool");
         return 77;
     }
-    // Xvfb picks a free display and writes its number to the pipe given by -displayfd.
-    ChildProcess server;
-    if (!server.Start(xvfb,
-                      {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"})) {
-        std::printf("cannot start %s\n", xvfb.c_str());  // installed but broken: a failure
+    PrivateXServer server;
+    if (!server.Start("640x480x24")) {
+        std::printf("%s did not start\n", xvfb.c_str());  // installed but broken: a failure
         return 1;
     }
-    std::string display;
-    if (!server.ReadLine(display, 20000) || display.empty()) {
-        std::printf("Xvfb did not report its display\n");
-        return 1;
-    }
-    setenv("DISPLAY", (":" + display).c_str(), 1);
+    setenv("DISPLAY", server.Display().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     unsetenv("WAYLAND_DISPLAY");
     int result = 0;
